@@ -1,0 +1,66 @@
+#pragma once
+
+#include "shared/FileDescriptor.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tovin {
+
+// How `FileManager::writeFile` puts bytes on disk.
+enum class WriteMode {
+    // One write into the named file, created or truncated; a failure may leave a partial file.
+    plain,
+    // A hidden temporary file in the same folder, written and flushed to disk, then renamed over
+    // the target and the folder flushed: a reader sees the old file or the whole new one.
+    atomic,
+};
+
+// Every file-system operation of the shared container and the intake. Failures are thrown as
+// `std::filesystem::filesystem_error` carrying the operating system's error code and the paths
+// concerned; an operation that throws may have done part of its work.
+class FileManager {
+public:
+    virtual ~FileManager() = default;
+
+    // Creates the folder and any missing parents; a folder that exists already is success.
+    virtual void createDirectory(const std::filesystem::path& folder) = 0;
+
+    // Copies a regular file, or a folder with everything in it, to `destination`, which must not
+    // exist and is never overwritten. A symbolic link given as `source` is followed. Anything
+    // else (a FIFO, a device, a socket) is refused. The copy is on disk when this returns.
+    virtual void copyItem(const std::filesystem::path& source,
+                          const std::filesystem::path& destination) = 0;
+
+    // The folder's immediate children whose names do not begin with a dot, in the order the file
+    // system gives them.
+    virtual std::vector<std::filesystem::path>
+    contentsOfDirectory(const std::filesystem::path& folder) = 0;
+
+    // Whether the item exists and is a folder, a symbolic link counting as what it points to.
+    // Never throws: an item that cannot be examined is not a folder.
+    virtual bool isDirectory(const std::filesystem::path& item) = 0;
+
+    // Deletes the item, and everything in it when it is a folder.
+    virtual void removeItem(const std::filesystem::path& item) = 0;
+
+    // All the bytes of the file.
+    virtual std::string readFile(const std::filesystem::path& file) = 0;
+
+    virtual void writeFile(const std::filesystem::path& file, std::string_view bytes,
+                           WriteMode mode) = 0;
+
+    // Flushes a file or a folder (its list of names) to disk.
+    virtual void synchronize(const std::filesystem::path& item) = 0;
+
+    // Creates `file` new, readable and writable by its owner alone, and opens it for writing.
+    // An existing name, a symbolic link included, is never followed or replaced: it fails.
+    virtual FileDescriptor createPrivateFile(const std::filesystem::path& file) = 0;
+
+    // The folder where the process may create temporary files.
+    virtual std::filesystem::path temporaryDirectory() = 0;
+};
+
+} // namespace tovin

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "shared/FileManager.h"
+
+#include <memory>
+#include <utility>
+
+namespace tovin {
+
+// Forwards every operation to another file manager, so that a subclass can change just the
+// operations it cares about (to count them, or to make one fail).
+class FileManagerWrapper : public FileManager {
+public:
+    explicit FileManagerWrapper(std::shared_ptr<FileManager> target)
+        : target_(std::move(target)) {}
+
+    void createDirectory(const std::filesystem::path& folder) override {
+        target_->createDirectory(folder);
+    }
+    void copyItem(const std::filesystem::path& source,
+                  const std::filesystem::path& destination) override {
+        target_->copyItem(source, destination);
+    }
+    std::vector<std::filesystem::path>
+    contentsOfDirectory(const std::filesystem::path& folder) override {
+        return target_->contentsOfDirectory(folder);
+    }
+    bool isDirectory(const std::filesystem::path& item) override {
+        return target_->isDirectory(item);
+    }
+    void removeItem(const std::filesystem::path& item) override { target_->removeItem(item); }
+    std::string readFile(const std::filesystem::path& file) override {
+        return target_->readFile(file);
+    }
+    void writeFile(const std::filesystem::path& file, std::string_view bytes,
+                   WriteMode mode) override {
+        target_->writeFile(file, bytes, mode);
+    }
+    void synchronize(const std::filesystem::path& item) override { target_->synchronize(item); }
+    FileDescriptor createPrivateFile(const std::filesystem::path& file) override {
+        return target_->createPrivateFile(file);
+    }
+    std::filesystem::path temporaryDirectory() override { return target_->temporaryDirectory(); }
+
+private:
+    std::shared_ptr<FileManager> target_;
+};
+
+} // namespace tovin

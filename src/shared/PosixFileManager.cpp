@@ -1,0 +1,273 @@
+#include "shared/PosixFileManager.h"
+
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <random>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tovin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
+
+[[noreturn]] void fail(const char* what, const fs::path& path,
+                       std::error_code error = lastError()) {
+    throw fs::filesystem_error(what, path, error);
+}
+
+[[noreturn]] void fail(const char* what, const fs::path& source, const fs::path& destination,
+                       std::error_code error = lastError()) {
+    throw fs::filesystem_error(what, source, destination, error);
+}
+
+FileDescriptor openFile(const fs::path& path, int flags, mode_t mode = 0) {
+    for (;;) {
+        FileDescriptor fd(::open(path.c_str(), flags | O_CLOEXEC, mode));
+        if (fd || errno != EINTR)
+            return fd;
+    }
+}
+
+// Writes all of `bytes`, however many calls that takes.
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno != EINTR)
+            return false;
+        if (written > 0)
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+bool copyByReading(int in, int out) {
+    std::array<char, 1 << 20> buffer;
+    for (;;) {
+        const ssize_t count = ::read(in, buffer.data(), buffer.size());
+        if (count == 0)
+            return true;
+        if (count < 0 && errno != EINTR)
+            return false;
+        if (count > 0 && !writeAll(out, {buffer.data(), static_cast<std::size_t>(count)}))
+            return false;
+    }
+}
+
+// The kernel's copy: shared blocks where the file system has them, else an in-kernel copy, else
+// plain reads and writes when the kernel cannot copy between these two files.
+bool copyContents(int in, int out) {
+    if (::ioctl(out, FICLONE, in) == 0)
+        return true;
+    bool copiedAny = false;
+    for (;;) {
+        const ssize_t count = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+        if (count == 0)
+            return true;
+        if (count > 0) {
+            copiedAny = true;
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        const bool unsupported =
+            errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
+        return unsupported && !copiedAny && copyByReading(in, out);
+    }
+}
+
+void syncDescriptor(int fd, const fs::path& path) {
+    if (::fsync(fd) != 0)
+        fail("cannot flush to disk", path);
+}
+
+void copyNode(const fs::path& source, const fs::path& destination, bool followLinks);
+
+void copyFile(int in, const struct stat& status, const fs::path& source,
+              const fs::path& destination) {
+    const FileDescriptor out =
+        openFile(destination, O_WRONLY | O_CREAT | O_EXCL, status.st_mode & 0777);
+    if (!out)
+        fail("cannot create the copy", source, destination);
+    if (!copyContents(in, out.get()))
+        fail("cannot copy", source, destination);
+    syncDescriptor(out.get(), destination);
+}
+
+void copyFolder(const struct stat& status, const fs::path& source, const fs::path& destination) {
+    if (::mkdir(destination.c_str(), (status.st_mode & 0777) | S_IRWXU) != 0)
+        fail("cannot create the copy", source, destination);
+    for (const fs::directory_entry& child : fs::directory_iterator(source))
+        copyNode(child.path(), destination / child.path().filename(), false);
+    const FileDescriptor folder = openFile(destination, O_RDONLY | O_DIRECTORY);
+    if (!folder)
+        fail("cannot open", destination);
+    syncDescriptor(folder.get(), destination);
+}
+
+void copyLink(const fs::path& source, const fs::path& destination) {
+    std::error_code error;
+    fs::create_symlink(fs::read_symlink(source), destination, error);
+    if (error)
+        fail("cannot copy", source, destination, error);
+}
+
+// Links inside a copied folder stay links; the item the caller names is followed.
+void copyNode(const fs::path& source, const fs::path& destination, bool followLinks) {
+    struct stat status {};
+    if ((followLinks ? ::stat(source.c_str(), &status) : ::lstat(source.c_str(), &status)) != 0)
+        fail("cannot copy", source, destination);
+    if (S_ISLNK(status.st_mode))
+        return copyLink(source, destination);
+    if (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode))
+        fail("not a regular file or folder", source, destination,
+             std::make_error_code(std::errc::not_supported));
+    // Opened without waiting, and checked again, in case something else took its place.
+    const FileDescriptor in =
+        openFile(source, O_RDONLY | O_NONBLOCK | O_NOCTTY | (followLinks ? 0 : O_NOFOLLOW));
+    struct stat opened {};
+    if (!in || ::fstat(in.get(), &opened) != 0)
+        fail("cannot copy", source, destination);
+    if ((opened.st_mode & S_IFMT) != (status.st_mode & S_IFMT))
+        fail("not a regular file or folder", source, destination,
+             std::make_error_code(std::errc::not_supported));
+    if (S_ISDIR(opened.st_mode))
+        copyFolder(opened, source, destination);
+    else
+        copyFile(in.get(), opened, source, destination);
+}
+
+// A hidden name beside `file` that no other writer picks.
+fs::path temporarySibling(const fs::path& file) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    constexpr char digits[] = "0123456789abcdef";
+    std::string suffix(12, '0');
+    for (char& c : suffix)
+        c = digits[random() % 16];
+    return file.parent_path() / ("." + file.filename().native() + "." + suffix);
+}
+
+fs::path folderOf(const fs::path& file) {
+    return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
+
+void writeAtomically(const fs::path& file, std::string_view bytes) {
+    fs::path temporary;
+    FileDescriptor out;
+    while (!out) {
+        temporary = temporarySibling(file);
+        out = openFile(temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (!out && errno != EEXIST)
+            fail("cannot write", file);
+    }
+    if (!writeAll(out.get(), bytes) || ::fsync(out.get()) != 0 ||
+        ::rename(temporary.c_str(), file.c_str()) != 0) {
+        const std::error_code error = lastError();
+        ::unlink(temporary.c_str());
+        fail("cannot write", file, error);
+    }
+    out = FileDescriptor();
+    const FileDescriptor folder = openFile(folderOf(file), O_RDONLY | O_DIRECTORY);
+    if (!folder)
+        fail("cannot open", folderOf(file));
+    syncDescriptor(folder.get(), folderOf(file));
+}
+
+} // namespace
+
+PosixFileManager::PosixFileManager(std::shared_ptr<const Environment> environment)
+    : environment_(std::move(environment)) {}
+
+void PosixFileManager::createDirectory(const fs::path& folder) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error)
+        fail("cannot create folder", folder, error);
+}
+
+void PosixFileManager::copyItem(const fs::path& source, const fs::path& destination) {
+    copyNode(source, destination, true);
+}
+
+std::vector<fs::path> PosixFileManager::contentsOfDirectory(const fs::path& folder) {
+    std::vector<fs::path> children;
+    for (const fs::directory_entry& child : fs::directory_iterator(folder)) {
+        if (!child.path().filename().native().starts_with('.'))
+            children.push_back(child.path());
+    }
+    return children;
+}
+
+bool PosixFileManager::isDirectory(const fs::path& item) {
+    std::error_code error;
+    return fs::is_directory(item, error);
+}
+
+void PosixFileManager::removeItem(const fs::path& item) {
+    std::error_code error;
+    if (fs::remove_all(item, error) == 0 && !error)
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
+    if (error)
+        fail("cannot remove", item, error);
+}
+
+std::string PosixFileManager::readFile(const fs::path& file) {
+    // Not waiting on a FIFO that stands where a file should be.
+    const FileDescriptor in = openFile(file, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    struct stat status {};
+    if (!in || ::fstat(in.get(), &status) != 0)
+        fail("cannot read", file);
+    if (S_ISDIR(status.st_mode))
+        fail("cannot read", file, std::make_error_code(std::errc::is_a_directory));
+    if (!S_ISREG(status.st_mode))
+        fail("cannot read", file, std::make_error_code(std::errc::not_supported));
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(status.st_size));
+    std::array<char, 1 << 16> buffer;
+    for (;;) {
+        const ssize_t count = ::read(in.get(), buffer.data(), buffer.size());
+        if (count == 0)
+            return bytes;
+        if (count < 0 && errno != EINTR)
+            fail("cannot read", file);
+        if (count > 0)
+            bytes.append(buffer.data(), static_cast<std::size_t>(count));
+    }
+}
+
+void PosixFileManager::writeFile(const fs::path& file, std::string_view bytes, WriteMode mode) {
+    if (mode == WriteMode::atomic)
+        return writeAtomically(file, bytes);
+    const FileDescriptor out = openFile(file, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (!out || !writeAll(out.get(), bytes))
+        fail("cannot write", file);
+}
+
+void PosixFileManager::synchronize(const fs::path& item) {
+    const FileDescriptor fd = openFile(item, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (!fd)
+        fail("cannot open", item);
+    syncDescriptor(fd.get(), item);
+}
+
+FileDescriptor PosixFileManager::createPrivateFile(const fs::path& file) {
+    FileDescriptor fd = openFile(file, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+    if (!fd)
+        fail("cannot create", file);
+    return fd;
+}
+
+fs::path PosixFileManager::temporaryDirectory() {
+    const std::optional<std::string> folder = environment_->variable("TMPDIR");
+    return folder && !folder->empty() ? fs::path(*folder) : fs::path("/tmp");
+}
+
+} // namespace tovin

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "shared/Environment.h"
+#include "shared/FileManager.h"
+
+#include <memory>
+
+namespace tovin {
+
+// The file manager of this machine: POSIX calls, with large files copied by the kernel (a
+// reflink where the file system has them, else `copy_file_range`, else reads and writes).
+// The temporary folder is "TMPDIR" of the given environment, else "/tmp".
+class PosixFileManager final : public FileManager {
+public:
+    explicit PosixFileManager(
+        std::shared_ptr<const Environment> environment = std::make_shared<ProcessEnvironment>());
+
+    void createDirectory(const std::filesystem::path& folder) override;
+    void copyItem(const std::filesystem::path& source,
+                  const std::filesystem::path& destination) override;
+    std::vector<std::filesystem::path>
+    contentsOfDirectory(const std::filesystem::path& folder) override;
+    bool isDirectory(const std::filesystem::path& item) override;
+    void removeItem(const std::filesystem::path& item) override;
+    std::string readFile(const std::filesystem::path& file) override;
+    void writeFile(const std::filesystem::path& file, std::string_view bytes,
+                   WriteMode mode) override;
+    void synchronize(const std::filesystem::path& item) override;
+    FileDescriptor createPrivateFile(const std::filesystem::path& file) override;
+    std::filesystem::path temporaryDirectory() override;
+
+private:
+    std::shared_ptr<const Environment> environment_;
+};
+
+} // namespace tovin

@@ -1,0 +1,123 @@
+#include "shared/ShareOutbox.h"
+
+#include <algorithm>
+#include <set>
+
+namespace tovin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The name a source is known by: its last path component, trailing separators aside. "." and
+// ".." name nothing that could be stored, so they count as no name.
+std::string lastPathComponent(const fs::path& source) {
+    std::string_view text = source.native();
+    while (text.size() > 1 && text.back() == '/')
+        text.remove_suffix(1);
+    const std::string_view name = text.substr(text.rfind('/') + 1);
+    if (name == "." || name == "..")
+        return {};
+    return std::string(name);
+}
+
+// `name` when it is free, else the first free "stem 2.ext", "stem 3.ext", … The extension is
+// what follows the last dot, unless the dot starts or ends the name.
+std::string freeName(const std::string& name, const std::set<std::string>& taken) {
+    if (!taken.contains(name))
+        return name;
+    const std::size_t dot = name.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot != 0 && dot + 1 != name.size();
+    const std::string stem = hasExtension ? name.substr(0, dot) : name;
+    const std::string extension = hasExtension ? name.substr(dot) : std::string();
+    for (int number = 2;; ++number) {
+        std::string candidate = stem + ' ' + std::to_string(number) + extension;
+        if (!taken.contains(candidate))
+            return candidate;
+    }
+}
+
+} // namespace
+
+std::vector<fs::path> ShareOutbox::PendingShare::attachmentURLs() const {
+    const fs::path attachments = folder / "attachments";
+    std::vector<fs::path> locations;
+    locations.reserve(manifest.attachments.size());
+    // Plain joining: a name that starts with "/" must not replace the folder.
+    for (const Manifest::Attachment& attachment : manifest.attachments)
+        locations.push_back(attachments / fs::path(attachment.filename).relative_path());
+    return locations;
+}
+
+ShareOutbox::ShareOutbox(fs::path outboxURL, std::shared_ptr<FileManager> fileManager,
+                         std::shared_ptr<UUIDSource> uuids, std::shared_ptr<const Clock> clock)
+    : outboxURL_(std::move(outboxURL))
+    , fileManager_(std::move(fileManager))
+    , uuids_(std::move(uuids))
+    , clock_(std::move(clock)) {}
+
+std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::string>& text,
+                                 const std::optional<std::string>& url,
+                                 const std::vector<AttachmentSource>& attachments) const {
+    fileManager_->createDirectory(outboxURL_);
+    std::string id = uuids_->newUUID();
+    const fs::path entry = outboxURL_ / id;
+    fileManager_->createDirectory(entry);
+
+    std::vector<Manifest::Attachment> recorded;
+    if (!attachments.empty()) {
+        const fs::path folder = entry / "attachments";
+        fileManager_->createDirectory(folder);
+        std::set<std::string> taken;
+        for (const AttachmentSource& attachment : attachments) {
+            std::string name = lastPathComponent(attachment.source);
+            if (name.empty())
+                name = uuids_->newUUID();
+            name = freeName(name, taken);
+            fileManager_->copyItem(attachment.source, folder / name);
+            recorded.push_back({attachment.kind, name});
+            taken.insert(std::move(name));
+        }
+        fileManager_->synchronize(folder);
+    }
+    // The entry's own name must be on disk before the manifest can mark it complete.
+    fileManager_->synchronize(outboxURL_);
+
+    const Manifest manifest{chatId, text, url, std::move(recorded), Timestamp(clock_->now())};
+    fileManager_->writeFile(entry / "manifest.json", manifest.encode(), WriteMode::atomic);
+    return id;
+}
+
+std::vector<ShareOutbox::PendingShare> ShareOutbox::pending() const {
+    std::vector<fs::path> children;
+    try {
+        children = fileManager_->contentsOfDirectory(outboxURL_);
+    } catch (const std::exception&) {
+        return {};
+    }
+    std::vector<PendingShare> shares;
+    for (const fs::path& child : children) {
+        if (!fileManager_->isDirectory(child))
+            continue;
+        try {
+            Manifest manifest = Manifest::decode(fileManager_->readFile(child / "manifest.json"));
+            shares.push_back({child.filename().native(), child, std::move(manifest)});
+        } catch (const std::exception&) {
+            // Not complete, or not a share: another pass may find it whole.
+        }
+    }
+    std::stable_sort(shares.begin(), shares.end(), [](const auto& a, const auto& b) {
+        return a.manifest.createdAt < b.manifest.createdAt;
+    });
+    return shares;
+}
+
+void ShareOutbox::remove(const PendingShare& share) const {
+    try {
+        fileManager_->removeItem(share.folder);
+    } catch (const std::exception&) {
+        // Already gone, or not ours to delete: the next listing shows what is left.
+    }
+}
+
+} // namespace tovin

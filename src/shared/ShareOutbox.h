@@ -1,0 +1,106 @@
+#pragma once
+
+#include "shared/Clock.h"
+#include "shared/FileManager.h"
+#include "shared/UUIDSource.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tovin {
+
+// The outbox: one folder per queued share, named by its id, holding "manifest.json" and, when the
+// share has files, an "attachments" folder of copies. A manifest marks its entry as complete.
+// The value binds an outbox folder to a file manager; copies share the file manager.
+class ShareOutbox {
+public:
+    // A point in time as milliseconds since 1970, the form the manifest stores it in.
+    using Timestamp = std::chrono::sys_time<std::chrono::duration<double, std::milli>>;
+
+    struct Manifest {
+        struct Attachment {
+            enum class Kind { image, file };
+
+            Kind kind;
+            std::string filename; // a single path component inside the entry's "attachments"
+
+            // "image" or "file".
+            static std::string_view rawValue(Kind kind);
+            // The kind whose raw value is exactly `rawValue`, case included.
+            static std::optional<Kind> kindWithRawValue(std::string_view rawValue);
+
+            bool operator==(const Attachment&) const = default;
+        };
+
+        std::int64_t chatId;
+        std::optional<std::string> text;
+        std::optional<std::string> url;
+        std::vector<Attachment> attachments;
+        Timestamp createdAt;
+
+        bool operator==(const Manifest&) const = default;
+
+        // Pretty-printed UTF-8 JSON with sorted keys and "/" escaped; "text" and "url" are left
+        // out when absent. Throws `nlohmann::json::exception` for text that is not UTF-8.
+        std::string encode() const;
+
+        // The manifest in `json`, or `DecodeError` naming the first thing that is wrong.
+        static Manifest decode(std::string_view json);
+    };
+
+    // One complete entry, as `pending()` finds it.
+    struct PendingShare {
+        std::string id; // the entry folder's name
+        std::filesystem::path folder;
+        Manifest manifest;
+
+        // The attachments' locations inside the entry, in manifest order; nothing on disk is
+        // consulted.
+        std::vector<std::filesystem::path> attachmentURLs() const;
+
+        bool operator==(const PendingShare&) const = default;
+    };
+
+    // A file or folder to copy into a new entry, and the kind to record for it.
+    struct AttachmentSource {
+        Manifest::Attachment::Kind kind;
+        std::filesystem::path source;
+    };
+
+    // Touches nothing on disk; the outbox folder need not exist yet.
+    ShareOutbox(std::filesystem::path outboxURL, std::shared_ptr<FileManager> fileManager,
+                std::shared_ptr<UUIDSource> uuids = std::make_shared<RandomUUIDSource>(),
+                std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>());
+
+    const std::filesystem::path& outboxURL() const { return outboxURL_; }
+
+    // Queues one share and returns its entry id once the entry is complete and on disk. The
+    // copies keep their sources' names; a name already taken in this share gets " 2", " 3", …
+    // before its extension. Throws the first error unchanged and removes nothing it made: an
+    // entry left without its manifest is never listed.
+    std::string enqueue(std::int64_t chatId, const std::optional<std::string>& text,
+                        const std::optional<std::string>& url,
+                        const std::vector<AttachmentSource>& attachments) const;
+
+    // The complete entries, earliest `createdAt` first. Never fails: a missing outbox gives the
+    // empty list; hidden children, plain files and entries without a readable, valid manifest
+    // are passed over.
+    std::vector<PendingShare> pending() const;
+
+    // Deletes the share's folder with everything in it; a failure is ignored.
+    void remove(const PendingShare& share) const;
+
+private:
+    std::filesystem::path outboxURL_;
+    std::shared_ptr<FileManager> fileManager_;
+    std::shared_ptr<UUIDSource> uuids_;
+    std::shared_ptr<const Clock> clock_;
+};
+
+} // namespace tovin
