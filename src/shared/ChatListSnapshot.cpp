@@ -75,7 +75,7 @@ public:
     }
 
     bool parse_error(std::size_t, const std::string&, const json::exception& error) {
-        problem = std::string("not valid JSON: ") + error.what();
+        problem = detail::describeParseError(error);
         return false;
     }
 

@@ -101,6 +101,13 @@ nlohmann::json parseJSON(std::string_view text) {
     return document;
 }
 
+std::string describeParseError(const nlohmann::json::exception& error) {
+    const std::string_view message = error.what();
+    const std::size_t tag = message.find("] ");
+    return "not valid JSON: " +
+           std::string(tag == std::string_view::npos ? message : message.substr(tag + 2));
+}
+
 std::optional<std::int64_t> exactInt64(const nlohmann::json& value) {
     if (value.is_number_integer() && !value.is_number_unsigned())
         return value.get<std::int64_t>();

@@ -23,6 +23,9 @@ std::optional<std::int64_t> exactInt64(std::uint64_t value);
 // `nlohmann::json::parse_error`.
 nlohmann::json parseJSON(std::string_view text);
 
+// Why `text` could not be parsed, in words: nlohmann's message without its "[json.exception…]" tag.
+std::string describeParseError(const nlohmann::json::exception& error);
+
 // The integer that `value` holds, when it is one in the signed 64-bit range.
 std::optional<std::int64_t> exactInt64(const nlohmann::json& value);
 

@@ -47,7 +47,7 @@ json parse(std::string_view text) {
     try {
         return detail::parseJSON(text);
     } catch (const json::parse_error& error) {
-        throw DecodeError(std::string("not valid JSON: ") + error.what());
+        throw DecodeError(detail::describeParseError(error));
     }
 }
 
