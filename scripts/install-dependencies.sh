@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs, from Debian's archive, whatever of the build and test dependencies is missing.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    nlohmann-json3-dev uuid-dev
+    qt6-base-dev qcoro-qt6-dev libgl-dev shared-mime-info
+    libgtest-dev libgmock-dev libbenchmark-dev
+    dbus
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+        missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+run_as_root=()
+[ "$(id -u)" -eq 0 ] || run_as_root=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${run_as_root[@]}" apt-get update -q
+"${run_as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
