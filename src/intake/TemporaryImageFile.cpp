@@ -1,0 +1,125 @@
+#include "intake/TemporaryImageFile.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <QImageWriter>
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace tovin {
+
+namespace {
+
+// Writes to an open file through a buffer of its own and keeps the first error, so that a failed
+// write can be reported with the system's own code. Encoders write in small pieces; the buffer
+// keeps that from becoming a system call per piece.
+class DescriptorDevice final : public QIODevice {
+public:
+    explicit DescriptorDevice(FileDescriptor file)
+        : file_(std::move(file)) {
+        buffer_.reserve(bufferSize);
+        open(QIODevice::WriteOnly);
+    }
+
+    bool isSequential() const override { return true; }
+
+    // Writes out what the buffer holds; false once any write has failed.
+    bool drain() {
+        const bool written = !error_ && writeAll(buffer_.data(), buffer_.size());
+        buffer_.clear();
+        return written;
+    }
+
+    std::error_code error() const { return error_; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+
+    qint64 writeData(const char* data, qint64 size) override {
+        const auto length = static_cast<std::size_t>(size);
+        if (buffer_.size() + length > bufferSize && !drain())
+            return -1;
+        if (length >= bufferSize)
+            return writeAll(data, length) ? size : -1;
+        buffer_.insert(buffer_.end(), data, data + length);
+        return size;
+    }
+
+private:
+    static constexpr std::size_t bufferSize = 64 * 1024;
+
+    bool writeAll(const char* data, std::size_t length) {
+        while (length > 0) {
+            const auto written = ::write(file_.get(), data, length);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written < 0) {
+                error_ = std::error_code(errno, std::generic_category());
+                return false;
+            }
+            data += written;
+            length -= static_cast<std::size_t>(written);
+        }
+        return true;
+    }
+
+    FileDescriptor file_;
+    std::vector<char> buffer_;
+    std::error_code error_;
+};
+
+std::filesystem::path temporaryFile(FileManager& fileManager, UUIDSource& uuidSource,
+                                    std::string_view extension) {
+    return fileManager.temporaryDirectory() /
+           ("tovin-share-" + uuidSource.newUUID() + std::string(extension));
+}
+
+QUrl fileURL(const std::filesystem::path& file) {
+    return QUrl::fromLocalFile(QFile::decodeName(file.c_str()));
+}
+
+[[noreturn]] void throwWriteError(const std::filesystem::path& file, std::error_code error) {
+    throw std::filesystem::filesystem_error("Could not write the temporary file", file, error);
+}
+
+std::optional<QUrl> writePNG(const QImage& image, FileManager& fileManager,
+                             UUIDSource& uuidSource) {
+    if (image.isNull())
+        return std::nullopt;
+    const auto file = temporaryFile(fileManager, uuidSource, ".png");
+    DescriptorDevice device(fileManager.createPrivateFile(file));
+    const bool encoded = QImageWriter(&device, "png").write(image);
+    if (!device.drain())
+        throwWriteError(file, device.error());
+    if (!encoded) {
+        // The encoder gave up on its own: the partial file must not pass for the image.
+        fileManager.removeItem(file);
+        return std::nullopt;
+    }
+    return fileURL(file);
+}
+
+QUrl writeBytes(const QByteArray& bytes, FileManager& fileManager, UUIDSource& uuidSource) {
+    const auto file = temporaryFile(fileManager, uuidSource, "");
+    DescriptorDevice device(fileManager.createPrivateFile(file));
+    if (device.write(bytes) != bytes.size() || !device.drain())
+        throwWriteError(file, device.error());
+    return fileURL(file);
+}
+
+} // namespace
+
+std::optional<QUrl> writeTemporaryImageFile(const LoadedItem::Item& item, FileManager& fileManager,
+                                            UUIDSource& uuidSource) {
+    if (const auto* image = std::get_if<QImage>(&item))
+        return writePNG(*image, fileManager, uuidSource);
+    if (const auto* bytes = std::get_if<QByteArray>(&item))
+        return writeBytes(*bytes, fileManager, uuidSource);
+    return std::nullopt;
+}
+
+} // namespace tovin
