@@ -1,0 +1,26 @@
+#!/bin/bash
+# Builds the contract library's benchmarks in Release and runs them, then prints one ratio a line.
+# The scratch folder (TOVIN_BENCH_DIR, else /var/tmp) must be on a disk, not in memory: the
+# enqueue benchmark writes two 1 GiB files there and removes them.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-bench"
+set -- tovin-bench-outbox-enqueue tovin-bench-chat-list-read tovin-bench-outbox-pending
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTOVIN_BUILD_BENCHMARKS=ON \
+    -DTOVIN_BUILD_GUI=OFF -DTOVIN_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target "$@"
+
+scratch=$(mktemp -d "${TOVIN_BENCH_DIR:-/var/tmp}/tovin-bench.XXXXXX")
+log="$scratch/log"
+trap 'rm -rf "$scratch"' EXIT
+trap 'exit 130' INT TERM
+
+for target in "$@"; do
+    echo "== $target"
+    "$build/bench/shared/$target" "$scratch" | tee -a "$log"
+done
+
+echo "== ratios"
+grep -F 'x (' "$log"

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+// What the contract library's benchmarks share: timing, medians and the printed ratio.
+namespace tovin::bench {
+
+// Wall-clock seconds that `work` takes.
+template <class Work> double secondsFor(Work&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+inline double median(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    const std::size_t middle = samples.size() / 2;
+    return samples.size() % 2 == 1 ? samples[middle] : (samples[middle - 1] + samples[middle]) / 2;
+}
+
+struct Samples {
+    std::vector<double> first;
+    std::vector<double> second;
+};
+
+// Runs two measurements in turn, `rounds` times each. Each returns the seconds it measured, so
+// that its setup and cleanup stay outside the timing. Which one goes first changes every round,
+// so that a machine getting slower or faster during the run favours neither.
+template <class First, class Second> Samples alternate(int rounds, First&& first, Second&& second) {
+    Samples samples;
+    for (int round = 0; round < rounds; ++round) {
+        if (round % 2 == 0) {
+            samples.first.push_back(first());
+            samples.second.push_back(second());
+        } else {
+            samples.second.push_back(second());
+            samples.first.push_back(first());
+        }
+    }
+    return samples;
+}
+
+// The folder the benchmark works in (first argument) and how many rounds it runs (second
+// argument, else `defaultRounds`); exits with a usage message when they are missing or wrong.
+struct Arguments {
+    std::filesystem::path folder;
+    int rounds;
+};
+
+inline Arguments parseArguments(int argc, char** argv, int defaultRounds) {
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : defaultRounds;
+    if (argc < 2 || argc > 3 || rounds < 1 || !std::filesystem::is_directory(argv[1])) {
+        std::fprintf(stderr, "usage: %s SCRATCH-FOLDER [ROUNDS]\n", argv[0]);
+        std::exit(2);
+    }
+    return {argv[1], rounds};
+}
+
+// Writes out everything pending on the file system holding `folder`, so that the disk is idle when
+// the next timing starts.
+inline void flushFileSystem(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::syncfs(fd) != 0)
+        throw std::filesystem::filesystem_error("cannot flush", folder,
+                                                std::error_code(errno, std::generic_category()));
+    ::close(fd);
+}
+
+// The line the run script collects: "what: 1.04x (target <= 1.1x)".
+inline void printRatio(const std::string& what, double ratio, const std::string& target) {
+    std::printf("%s: %.2fx (%s)\n", what.c_str(), ratio, target.c_str());
+}
+
+} // namespace tovin::bench
