@@ -96,12 +96,5 @@ TEST(Manifest, RejectsAWholeDocumentForOneFault) {
         EXPECT_THROW(Manifest::decode(json), DecodeError) << json;
 }
 
-TEST(Manifest, KindRawValuesAreExact) {
-    EXPECT_EQ(Manifest::Attachment::kindWithRawValue("image"), Kind::image);
-    EXPECT_EQ(Manifest::Attachment::kindWithRawValue("file"), Kind::file);
-    EXPECT_EQ(Manifest::Attachment::kindWithRawValue("File"), std::nullopt);
-    EXPECT_EQ(Manifest::Attachment::kindWithRawValue(""), std::nullopt);
-}
-
 } // namespace
 } // namespace tovin

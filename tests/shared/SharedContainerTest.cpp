@@ -11,57 +11,39 @@ namespace tovin {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FakeEnvironment;
-using testing::TemporaryFolder;
 
-const fs::path containerPath = "Library/Containers/com.brindlex.tovin.share/Data/Documents";
-
-TEST(SharedContainer, LocationsFollowHome) {
-    FakeEnvironment environment;
-    environment.variables["HOME"] = "/home/ada";
-    EXPECT_EQ(SharedContainer::root(environment), "/home/ada" / containerPath);
-    EXPECT_EQ(SharedContainer::chatSnapshotURL(environment),
-              "/home/ada" / containerPath / "chats.json");
-    EXPECT_EQ(SharedContainer::outboxDirectory(environment),
-              "/home/ada" / containerPath / "outbox");
-
-    environment.variables["HOME"] = "/home/ada/";
-    EXPECT_EQ(SharedContainer::root(environment)->native(),
-              "/home/ada/Library/Containers/com.brindlex.tovin.share/Data/Documents");
-
-    environment.variables["HOME"] = "/srv/other";
-    EXPECT_EQ(SharedContainer::root(environment), "/srv/other" / containerPath);
-
-    environment.variables["HOME"] = "";
-    EXPECT_EQ(SharedContainer::root(environment), containerPath);
-}
-
-TEST(SharedContainer, NoHomeMeansNoLocationAndNothingCreated) {
-    FakeEnvironment environment;
-    environment.variables["TMPDIR"] = "/tmp";
-    PosixFileManager fileManager;
+TEST(SharedContainer, LocationsFollowHomeOnEveryCall) {
+    const fs::path container = "Library/Containers/com.brindlex.tovin.share/Data/Documents";
+    testing::FakeEnvironment environment;
+    PosixFileManager disk;
     EXPECT_EQ(SharedContainer::root(environment), std::nullopt);
     EXPECT_EQ(SharedContainer::chatSnapshotURL(environment), std::nullopt);
-    EXPECT_EQ(SharedContainer::outboxDirectory(environment), std::nullopt);
-    EXPECT_EQ(SharedContainer::ensureRoot(environment, fileManager), std::nullopt);
-    EXPECT_EQ(SharedContainer::ensureOutbox(environment, fileManager), std::nullopt);
+    EXPECT_EQ(SharedContainer::ensureOutbox(environment, disk), std::nullopt);
+
+    for (const auto& [home, root] :
+         {std::pair<std::string, fs::path>{"/home/ada", "/home/ada" / container},
+          {"/home/ada/", "/home/ada" / container},
+          {"", container}}) {
+        environment.variables["HOME"] = home;
+        EXPECT_EQ(SharedContainer::root(environment)->native(), root.native()) << home;
+        EXPECT_EQ(SharedContainer::chatSnapshotURL(environment), root / "chats.json");
+        EXPECT_EQ(SharedContainer::outboxDirectory(environment), root / "outbox");
+    }
 }
 
 TEST(SharedContainer, EnsureOutboxCreatesTheFolderAndHidesFailures) {
-    TemporaryFolder home;
-    FakeEnvironment environment;
+    testing::TemporaryFolder home;
+    testing::FakeEnvironment environment;
     environment.variables["HOME"] = home.path();
-    PosixFileManager fileManager;
+    PosixFileManager disk;
 
-    const auto outbox = SharedContainer::ensureOutbox(environment, fileManager);
-    ASSERT_TRUE(outbox);
-    EXPECT_TRUE(fs::is_directory(*outbox));
-    EXPECT_EQ(SharedContainer::ensureOutbox(environment, fileManager), outbox);
+    const auto outbox = SharedContainer::ensureOutbox(environment, disk);
+    ASSERT_TRUE(outbox && fs::is_directory(*outbox));
+    EXPECT_EQ(SharedContainer::ensureOutbox(environment, disk), outbox);
 
     fs::remove(*outbox);
     std::ofstream(*outbox) << "in the way";
-    EXPECT_EQ(SharedContainer::ensureOutbox(environment, fileManager), outbox);
-    EXPECT_TRUE(fs::is_regular_file(*outbox));
+    EXPECT_EQ(SharedContainer::ensureOutbox(environment, disk), outbox);
 }
 
 } // namespace

@@ -46,8 +46,8 @@ public:
     std::chrono::system_clock::time_point time;
 };
 
-// Counts the operations that change the disk or read it, and throws `error` instead of doing the
-// operation numbered `failAt` (from 1). Listing and testing are never failed.
+// Counts the operations that write to the disk, and throws `error` instead of doing the one
+// numbered `failAt` (from 1).
 class FailingFileManager final : public FileManagerWrapper {
 public:
     using FileManagerWrapper::FileManagerWrapper;
@@ -65,14 +65,6 @@ public:
         step(destination);
         FileManagerWrapper::copyItem(source, destination);
     }
-    void removeItem(const std::filesystem::path& item) override {
-        step(item);
-        FileManagerWrapper::removeItem(item);
-    }
-    std::string readFile(const std::filesystem::path& file) override {
-        step(file);
-        return FileManagerWrapper::readFile(file);
-    }
     void writeFile(const std::filesystem::path& file, std::string_view bytes,
                    WriteMode mode) override {
         step(file);
@@ -81,10 +73,6 @@ public:
     void synchronize(const std::filesystem::path& item) override {
         step(item);
         FileManagerWrapper::synchronize(item);
-    }
-    FileDescriptor createPrivateFile(const std::filesystem::path& file) override {
-        step(file);
-        return FileManagerWrapper::createPrivateFile(file);
     }
 
 private:
