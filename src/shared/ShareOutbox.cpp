@@ -78,9 +78,11 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
             recorded.push_back({attachment.kind, name});
             taken.insert(std::move(name));
         }
+        // The copies, and the folder holding them, are on disk before a manifest can name them.
         fileManager_->synchronize(folder);
+        fileManager_->synchronize(entry);
     }
-    // The entry's own name must be on disk before the manifest can mark it complete.
+    // So is the entry's own name.
     fileManager_->synchronize(outboxURL_);
 
     const Manifest manifest{chatId, text, url, std::move(recorded), Timestamp(clock_->now())};
