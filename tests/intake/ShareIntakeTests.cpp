@@ -1,153 +1,95 @@
 #include "TestSupport.h"
 #include "intake/ShareIntake.h"
-#include "intake/TypeRegistry.h"
 #include "intake/ValueItemProvider.h"
 
 #include <QImage>
-#include <QTimer>
 
-namespace tovin {
+namespace tovin::test {
 namespace {
 
-using namespace std::chrono_literals;
-using test::deliver;
-using test::FakeProvider;
-namespace Type = TypeIdentifier;
+using Items = std::vector<InputItem>;
+using Types = std::vector<std::string>;
 
-// The sheet's side of the intake, checking that the content is only touched on the main thread.
+std::shared_ptr<FakeProvider> fake(Answers answers) {
+    return std::make_shared<FakeProvider>(std::move(answers));
+}
+
+// The sheet's side of the intake, which must only be touched on the main thread.
 class Owner final : public SharedContentOwner {
 public:
-    SharedContent& sharedContent() override {
+    SharedContent& sharedContent() override { return checked(content); }
+    void updateSummary() override { ++checked(summaries); }
+    template <typename T> static T& checked(T& field) {
         EXPECT_TRUE(test::onMainThread());
-        return content;
-    }
-    void updateSummary() override {
-        EXPECT_TRUE(test::onMainThread());
-        ++summaries;
+        return field;
     }
 
     SharedContent content;
     int summaries = 0;
 };
 
-class ShareIntakeWalk : public testing::Test {
+class ShareIntakeWalk : public IntakeTest {
 protected:
-    void walk(std::optional<std::vector<InputItem>> items) {
-        ShareIntake intake(owner, folder.fileManager, std::make_shared<RandomUUIDSource>());
+    void walk(std::optional<Items> items) {
+        owner = {};
+        ShareIntake intake(owner, fileManager, uuids);
         QCoro::waitFor(intake.loadSharedItems(std::move(items)));
     }
 
-    static InputItem item(std::optional<QString> text,
-                          std::vector<std::shared_ptr<const ItemProvider>> attachments = {}) {
-        return {std::move(text), std::move(attachments)};
-    }
-
-    static std::shared_ptr<FakeProvider> fake(std::vector<std::string> types,
-                                              std::map<std::string, test::Answer> answers) {
-        return std::make_shared<FakeProvider>(std::move(types), std::move(answers));
-    }
-
     Owner owner;
-    test::TemporaryFolder folder;
 };
 
-TEST_F(ShareIntakeWalk, WithoutARequestNothingHappens) {
-    walk(std::nullopt);
-    EXPECT_EQ(owner.content, SharedContent{});
-    EXPECT_EQ(owner.summaries, 0);
-
-    walk(std::vector<InputItem>{});
-    EXPECT_EQ(owner.content, SharedContent{});
+TEST_F(ShareIntakeWalk, FilesTheFirstTextTheLastLinkAndEveryFileInOrderThenTheSummaryOnce) {
+    const auto file = [](const char* path) { return makeFileProvider(path); };
+    walk(Items{{"",
+                {makeTextProvider("attached"), makeURLProvider(QUrl("https://one.example/")),
+                 file("/tmp/photo.png"), file("/tmp/report.pdf")}},
+               {"second",
+                {file("/tmp/SCAN.JPG"), file("/tmp/photo.png"), file("/tmp/README"),
+                 makeURLProvider(QUrl("https://two.example/a b"))}}});
+    const auto url = [](const char* path) { return QUrl::fromLocalFile(path); };
+    EXPECT_EQ(owner.content,
+              (SharedContent{"attached",
+                             "https://two.example/a%20b",
+                             {url("/tmp/photo.png"), url("/tmp/SCAN.JPG"), url("/tmp/photo.png")},
+                             {url("/tmp/report.pdf"), url("/tmp/README")}}));
     EXPECT_EQ(owner.summaries, 1);
-}
 
-TEST_F(ShareIntakeWalk, TheFirstTextStays) {
-    walk(std::vector{item("", {makeTextProvider("from attachment")}), item("second")});
-    EXPECT_EQ(owner.content.sharedText, "from attachment");
-
-    owner = {};
-    walk(std::vector{item("  "), item("T2", {makeTextProvider("T3")})});
+    // An empty content text is passed over; an empty text loaded from an attachment is not.
+    walk(Items{{std::nullopt, {makeTextProvider(""), makeTextProvider("later")}}, {"third", {}}});
+    EXPECT_EQ(owner.content.sharedText, "");
+    walk(Items{{"  ", {makeTextProvider("attached")}}});
     EXPECT_EQ(owner.content.sharedText, "  ");
 
-    owner = {};
-    walk(std::vector{item(std::nullopt, {makeTextProvider(""), makeTextProvider("later")})});
-    EXPECT_EQ(owner.content.sharedText, "");
+    walk(Items{});
     EXPECT_EQ(owner.summaries, 1);
+    walk(std::nullopt);
+    EXPECT_EQ(owner.summaries, 0);
 }
 
-TEST_F(ShareIntakeWalk, TheLastLinkWinsAndFilesAreListedInOrderWithDuplicates) {
-    walk(std::vector{
-        item("text", {makeURLProvider(QUrl("https://one.example/")),
-                      makeFileProvider("/tmp/photo.png"), makeFileProvider("/tmp/report.pdf")}),
-        item(std::nullopt,
-             {makeFileProvider("/tmp/SCAN.JPG"), makeFileProvider("/tmp/photo.png"),
-              makeFileProvider("/tmp/README"), makeURLProvider(QUrl("https://two.example/a b"))}),
-    });
-    const auto file = [](const char* path) { return QUrl::fromLocalFile(path); };
-    EXPECT_EQ(owner.content.sharedText, "text");
-    EXPECT_EQ(owner.content.sharedURL, "https://two.example/a%20b");
-    EXPECT_EQ(owner.content.sharedImageURLs,
-              (std::vector{file("/tmp/photo.png"), file("/tmp/SCAN.JPG"), file("/tmp/photo.png")}));
-    EXPECT_EQ(owner.content.sharedFileURLs,
-              (std::vector{file("/tmp/report.pdf"), file("/tmp/README")}));
-}
-
-TEST_F(ShareIntakeWalk, ImagesHeldInMemoryBecomeFiles) {
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    walk(std::vector{item(std::nullopt, {makeImageProvider(image),
-                                         makeDataProvider("GIF89a", std::string(Type::png)),
-                                         makeDataProvider("%PDF-1.7", "application/pdf")})});
-    ASSERT_EQ(owner.content.sharedImageURLs.size(), 2u);
-    EXPECT_TRUE(owner.content.sharedImageURLs[0].toLocalFile().endsWith(".png"));
-    EXPECT_FALSE(owner.content.sharedImageURLs[1].toLocalFile().endsWith(".png"));
-    EXPECT_EQ(folder.files().size(), 2u);
-    EXPECT_EQ(owner.content.sharedFileURLs, std::vector<QUrl>{});
-}
-
-TEST_F(ShareIntakeWalk, AFailedLoaderHandsTheAttachmentToTheNextKind) {
-    const auto failure = test::fail(std::make_error_code(std::errc::io_error));
+TEST_F(ShareIntakeWalk, AFailedLoadHandsTheAttachmentToTheNextKind) {
     const QUrl picture("file:///tmp/picture");
     const auto fileThenImage =
-        fake({std::string(Type::fileURL), std::string(Type::png)},
-             {{"public.file-url", failure}, {"public.image", deliver(picture)}});
-    const auto fileThenURL =
-        fake({std::string(Type::fileURL)}, {{"public.file-url", deliver(OtherObject{})},
-                                            {"public.url", deliver(QUrl("file:///tmp/as-link"))}});
-    const auto nothingFits = fake({std::string(Type::fileURL), std::string(Type::plainText)}, {});
-    walk(std::vector{item(std::nullopt, {fileThenImage, fileThenURL, nothingFits})});
+        fake({{"public.file-url", {{LoadedItem{{}, std::make_error_code(std::errc::io_error)}}}},
+              {"public.image", {{LoadedItem{picture}}}}});
+    const auto fileThenURL = fake({{"public.file-url", {{LoadedItem{OtherObject{}}}}},
+                                   {"public.url", {{LoadedItem{QUrl("file:///tmp/as-link")}}}}});
+    const auto nothingFits = fake({{"public.file-url", {}}, {"public.plain-text", {}}});
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    walk(Items{{std::nullopt,
+                {fileThenImage, fileThenURL, nothingFits, makeImageProvider(image),
+                 makeDataProvider("GIF89a", "public.png"),
+                 makeDataProvider("%PDF-1.7", "application/pdf")}}});
 
-    EXPECT_EQ(fileThenImage->requests(),
-              (std::vector<std::string>{"public.file-url", "public.image"}));
-    EXPECT_EQ(fileThenURL->requests(), (std::vector<std::string>{"public.file-url", "public.url"}));
-    EXPECT_EQ(nothingFits->requests(),
-              (std::vector<std::string>{"public.file-url", "public.url", "public.plain-text"}));
-    EXPECT_EQ(owner.content, (SharedContent{std::nullopt, "file:///tmp/as-link", {picture}, {}}));
-    EXPECT_EQ(owner.summaries, 1);
-}
-
-TEST_F(ShareIntakeWalk, LoadsOneAtATimeWhileTheEventLoopKeepsTurning) {
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(5ms);
-
-    std::vector<int> ticksAtLoad;
-    std::vector<std::shared_ptr<const ItemProvider>> slow;
-    for (const char* text : {"one", "two", "three"}) {
-        auto provider = fake({std::string(Type::plainText)},
-                             {{"public.plain-text", {{LoadedItem{QString(text)}}, 100ms}}});
-        provider->onLoad = [&] { ticksAtLoad.push_back(ticks); };
-        slow.push_back(provider);
-    }
-    walk(std::vector{item(std::nullopt, slow)});
-
-    ASSERT_EQ(ticksAtLoad.size(), 3u);
-    // A load starts only after the one before has been waited out, with the loop running.
-    EXPECT_GE(ticksAtLoad[1] - ticksAtLoad[0], 5);
-    EXPECT_GE(ticksAtLoad[2] - ticksAtLoad[1], 5);
-    EXPECT_EQ(owner.content.sharedText, "one");
+    EXPECT_EQ(fileThenImage->requests, (Types{"public.file-url", "public.image"}));
+    EXPECT_EQ(fileThenURL->requests, (Types{"public.file-url", "public.url"}));
+    EXPECT_EQ(nothingFits->requests, (Types{"public.file-url", "public.url", "public.plain-text"}));
+    EXPECT_EQ(owner.content, (SharedContent{std::nullopt,
+                                            "file:///tmp/as-link",
+                                            {picture, imageFile(1, ".png"), imageFile(2, "")},
+                                            {}}));
 }
 
 } // namespace
-} // namespace tovin
+} // namespace tovin::test

@@ -1,29 +1,19 @@
 #include "TestSupport.h"
-#include "intake/IntakeError.h"
-#include "intake/Loaders.h"
-#include "intake/TemporaryImageFile.h"
-#include "shared/FileManagerWrapper.h"
-#include "shared/PosixFileManager.h"
 
-#include <QColor>
-#include <QFile>
 #include <QImage>
-#include <QRegularExpression>
 #include <fcntl.h>
-#include <fstream>
-#include <sys/stat.h>
 
-namespace tovin {
+namespace tovin::test {
 namespace {
 
 namespace fs = std::filesystem;
+using TemporaryImageFile = IntakeTest;
 
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+fs::path path(const QUrl& file) {
+    return file.toLocalFile().toStdString();
 }
 
-// An image whose every pixel differs from its neighbours, with partial transparency.
+// Every pixel differs from its neighbours, some are partly transparent.
 QImage testImage() {
     QImage image(67, 41, QImage::Format_ARGB32);
     for (int y = 0; y < image.height(); ++y)
@@ -32,86 +22,38 @@ QImage testImage() {
     return image;
 }
 
-class TemporaryImageFile : public testing::Test {
-protected:
-    fs::path write(const LoadedItem::Item& item) {
-        const auto url = writeTemporaryImageFile(item, *folder.fileManager, uuids);
-        EXPECT_TRUE(url && url->isLocalFile());
-        return url ? fs::path(url->toLocalFile().toStdString()) : fs::path();
-    }
+TEST_F(TemporaryImageFile, AnImageBecomesAPNGAndBytesAFileOfTheirOwnBothPrivate) {
+    // Larger than the write buffer, so that it is drained more than once.
+    QByteArray bytes(200000, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7919 % 256);
+    EXPECT_EQ(load(image, {{LoadedItem{testImage()}}}), Settled(imageFile(1, ".png")));
+    EXPECT_EQ(load(image, {{LoadedItem{bytes}}}), Settled(imageFile(2, "")));
 
-    static void expectPrivateFileIn(const fs::path& file, const fs::path& folder,
-                                    const char* pattern) {
-        EXPECT_EQ(file.parent_path(), folder);
-        EXPECT_TRUE(
-            QRegularExpression(pattern).match(QString::fromStdString(file.filename())).hasMatch())
-            << file;
-        struct stat status {};
-        ASSERT_EQ(::lstat(file.c_str(), &status), 0);
-        EXPECT_TRUE(S_ISREG(status.st_mode));
-        EXPECT_EQ(status.st_mode & 07777, 0600u);
-    }
-
-    test::TemporaryFolder folder;
-    RandomUUIDSource uuids;
-};
-
-constexpr auto pngName = "^tovin-share-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.png$";
-constexpr auto bytesName = "^tovin-share-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$";
-
-TEST_F(TemporaryImageFile, AnImageBecomesAPrivatePNGThatDecodesToTheSamePixels) {
-    const QImage image = testImage();
-    const auto first = write(image);
-    const auto second = write(image);
-    EXPECT_NE(first, second);
-    for (const auto& file : {first, second}) {
-        expectPrivateFileIn(file, folder.path, pngName);
-        const QImage decoded(QString::fromStdString(file), "PNG");
-        ASSERT_FALSE(decoded.isNull());
-        EXPECT_EQ(decoded.convertToFormat(QImage::Format_ARGB32), image);
-    }
-}
-
-TEST_F(TemporaryImageFile, BytesAreWrittenUnchangedWithoutExtension) {
-    QByteArray jpeg("\xff\xd8\xff\xe0", 4);
-    for (int i = 0; i < 200000; ++i)
-        jpeg.append(static_cast<char>(i * 7919 % 256));
-    const auto file = write(jpeg);
-    expectPrivateFileIn(file, folder.path, bytesName);
-    EXPECT_EQ(contents(file), jpeg.toStdString());
-}
-
-TEST_F(TemporaryImageFile, NothingFitsAndNoFileIsLeft) {
-    for (const LoadedItem::Item& item :
-         {LoadedItem::Item(QImage()), LoadedItem::Item(QString("x")), LoadedItem::Item()})
-        EXPECT_EQ(writeTemporaryImageFile(item, *folder.fileManager, uuids), std::nullopt);
-    EXPECT_TRUE(folder.files().empty());
+    const QImage decoded(imageFile(1, ".png").toLocalFile(), "PNG");
+    EXPECT_EQ(decoded.convertToFormat(QImage::Format_ARGB32), testImage());
+    EXPECT_EQ(files->readFile(path(imageFile(2, ""))), bytes.toStdString());
+    for (const auto& file : {imageFile(1, ".png"), imageFile(2, "")})
+        EXPECT_EQ(fs::symlink_status(path(file)).permissions(),
+                  fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(TemporaryImageFile, AnExistingNameOrLinkIsNeverFollowedOrOverwritten) {
-    test::FixedUUIDSource fixed;
-    const auto target = folder.path / "target";
-    std::ofstream(target) << "keep";
-    for (const auto& [item, name] : {std::pair{LoadedItem::Item(testImage()), ".png"},
-                                     std::pair{LoadedItem::Item(QByteArray("bytes")), ""}}) {
-        const auto planted = folder.path / ("tovin-share-" + fixed.newUUID() + name);
+    const auto target = folder / "target";
+    files->writeFile(target, "keep", WriteMode::plain);
+    for (const auto& [item, extension] : {std::pair{LoadedItem::Item(testImage()), ".png"},
+                                          std::pair{LoadedItem::Item(QByteArray("bytes")), ""}}) {
         for (const bool link : {false, true}) {
-            fs::remove(planted);
-            if (link)
-                fs::create_symlink(target, planted);
-            else
-                std::ofstream(planted) << "mine";
-            try {
-                writeTemporaryImageFile(item, *folder.fileManager, fixed);
-                ADD_FAILURE() << "wrote over " << planted;
-            } catch (const fs::filesystem_error& error) {
-                EXPECT_EQ(error.code(), std::errc::file_exists);
-            }
-            EXPECT_EQ(contents(planted), link ? "keep" : "mine");
+            const auto planted = path(imageFile(uuids->count + 1, extension));
+            link ? fs::create_symlink(target, planted)
+                 : files->writeFile(planted, "mine", WriteMode::plain);
+            EXPECT_EQ(load(image, {{LoadedItem{item}}}),
+                      Settled(std::make_error_code(std::errc::file_exists)));
+            EXPECT_EQ(files->readFile(planted), link ? "keep" : "mine");
             EXPECT_EQ(fs::is_symlink(planted), link);
         }
-        EXPECT_EQ(contents(target), "keep");
     }
+    EXPECT_EQ(files->readFile(target), "keep");
 }
 
 // Hands out a file that cannot take a single byte.
@@ -123,24 +65,17 @@ public:
     }
 };
 
-TEST_F(TemporaryImageFile, TheImageLoaderFailsWithTheFileSystemsError) {
-    const auto uuids = std::make_shared<RandomUUIDSource>();
-    const auto missing = std::make_shared<PosixFileManager>(std::make_shared<test::FakeEnvironment>(
-        std::map<std::string, std::string>{{"TMPDIR", (folder.path / "gone").string()}}));
-    const auto full = std::make_shared<FullDisk>(folder.fileManager);
-    const std::pair<std::shared_ptr<FileManager>, std::errc> cases[] = {
-        {missing, std::errc::no_such_file_or_directory},
-        {full, std::errc::no_space_on_device},
-    };
-    for (const auto& [fileManager, error] : cases) {
-        for (const LoadedItem::Item& item :
-             {LoadedItem::Item(testImage()), LoadedItem::Item(QByteArray(100000, 'x'))}) {
-            const test::FakeProvider provider({}, {{"public.image", test::deliver(item)}});
-            const auto settled = test::settle(loadImageData(provider, fileManager, uuids));
-            EXPECT_EQ(settled, test::Settled(std::make_error_code(error)));
-        }
+TEST_F(TemporaryImageFile, AFailedWriteGivesTheFileSystemsError) {
+    for (const auto& item : {LoadedItem::Item(testImage()), LoadedItem::Item(QByteArray(1, 'x'))}) {
+        fileManager = std::make_shared<FullDisk>(files);
+        EXPECT_EQ(load(image, {{LoadedItem{item}}}),
+                  Settled(std::make_error_code(std::errc::no_space_on_device)));
+        fileManager = files;
+        environment->variables["TMPDIR"] = folder / "gone";
+        EXPECT_EQ(load(image, {{LoadedItem{item}}}),
+                  Settled(std::make_error_code(std::errc::no_such_file_or_directory)));
     }
 }
 
 } // namespace
-} // namespace tovin
+} // namespace tovin::test

@@ -1,97 +1,115 @@
 #pragma once
 
-#include "intake/ItemProvider.h"
-#include "shared/Environment.h"
-#include "shared/FileManager.h"
-#include "shared/UUIDSource.h"
+#include "intake/Loaders.h"
+#include "intake/TypeRegistry.h"
+#include "shared/PosixFileManager.h"
+#include "support/Fakes.h"
+#include "support/TemporaryFolder.h"
 
+#include <QCoreApplication>
 #include <QCoro/QCoroTask>
-#include <QTemporaryDir>
-#include <atomic>
-#include <chrono>
-#include <filesystem>
+#include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <string>
-#include <system_error>
 #include <thread>
-#include <variant>
-#include <vector>
-
-// Readable values in failure messages.
-void PrintTo(const QString& text, std::ostream* out);
-void PrintTo(const QUrl& url, std::ostream* out);
 
 namespace tovin::test {
 
-bool onMainThread();
+inline bool onMainThread() {
+    return QThread::currentThread() == QCoreApplication::instance()->thread();
+}
 
-// How a fake provider answers a load of one type: each delivery in turn, after its delay, on a
+// How a fake provider answers a load of one type: each delivery in turn, after the delay, on a
 // thread of its own. No deliveries: the completion is dropped uncalled.
 struct Answer {
     std::vector<LoadedItem> deliveries;
     std::chrono::milliseconds delay{0};
 };
 
-Answer deliver(LoadedItem::Item item);
-Answer fail(std::error_code error);
+using Answers = std::map<std::string, Answer, std::less<>>;
 
-// A provider with scripted answers, which notes every load it was asked for.
+// A provider that offers the types it has answers for, and drops the completion of any other.
 class FakeProvider final : public ItemProvider {
 public:
-    FakeProvider(std::vector<std::string> types, std::map<std::string, Answer> answers);
+    explicit FakeProvider(Answers answers)
+        : answers_(std::move(answers)) {}
 
-    bool hasItemConformingTo(std::string_view typeIdentifier) const override;
-    void loadItem(std::string_view typeIdentifier, ItemCompletion completion) const override;
+    bool hasItemConformingTo(std::string_view type) const override {
+        return std::ranges::any_of(answers_,
+                                   [&](const auto& own) { return conformsTo(own.first, type); });
+    }
 
-    std::vector<std::string> requests() const;
+    void loadItem(std::string_view type, ItemCompletion completion) const override {
+        requests.emplace_back(type);
+        const auto found = answers_.find(type);
+        threads_.emplace_back([answer = found == answers_.end() ? Answer{} : found->second,
+                               completion = std::move(completion)] {
+            for (const auto& loaded : answer.deliveries) {
+                std::this_thread::sleep_for(answer.delay);
+                completion(loaded);
+            }
+        });
+    }
 
-    // Called on the main thread when a load starts, for tests that watch the order of events.
-    std::function<void()> onLoad;
+    // The types asked for, in order; loads start on the main thread only.
+    mutable std::vector<std::string> requests;
 
 private:
-    std::vector<std::string> types_;
-    std::map<std::string, Answer> answers_;
-    mutable std::mutex mutex_;
-    mutable std::vector<std::string> requests_;
+    Answers answers_;
     mutable std::vector<std::jthread> threads_;
-};
-
-// The same UUID every time, so that a test can put something in the way of the file name.
-class FixedUUIDSource final : public UUIDSource {
-public:
-    std::string newUUID() override { return "0A1B2C3D-0000-4000-8000-00000000000F"; }
-};
-
-class FakeEnvironment final : public Environment {
-public:
-    explicit FakeEnvironment(std::map<std::string, std::string> variables)
-        : variables_(std::move(variables)) {}
-    std::optional<std::string> variable(std::string_view name) const override;
-
-private:
-    std::map<std::string, std::string> variables_;
-};
-
-// A private temporary folder, and a file manager whose temporary folder it is.
-struct TemporaryFolder {
-    QTemporaryDir dir;
-    std::filesystem::path path = dir.path().toStdString();
-    std::shared_ptr<FileManager> fileManager;
-
-    TemporaryFolder();
-    std::vector<std::filesystem::path> files() const;
 };
 
 using Settled = std::variant<QUrl, QString, std::error_code>;
 
-// Runs a loader to its end in a nested event loop; the value, or the error it failed with.
-// Checks that the loader resumed on the main thread.
-Settled settle(QCoro::Task<QUrl> loader);
-Settled settle(QCoro::Task<QString> loader);
+// Runs a loader to its end in a nested event loop: its value, or the error it failed with, after
+// checking that it resumed on the main thread. Waiting on the loader itself would hang if it threw.
+template <typename T> Settled settle(QCoro::Task<T> loader) {
+    return QCoro::waitFor([](QCoro::Task<T> task) -> QCoro::Task<Settled> {
+        Settled outcome;
+        try {
+            outcome = co_await std::move(task);
+        } catch (const std::system_error& error) {
+            outcome = error.code();
+        }
+        EXPECT_TRUE(onMainThread());
+        co_return outcome;
+    }(std::move(loader)));
+}
+
+using Loader = std::function<Settled(const ItemProvider&)>;
+
+// The four loaders, run against a provider that gives every type the same answer. Images are
+// written to the file manager's temporary folder, named after UUIDs counted from 1.
+class IntakeTest : public ::testing::Test {
+protected:
+    IntakeTest() { environment->variables["TMPDIR"] = folder.path(); }
+
+    static Settled load(const Loader& loader, const Answer& answer) {
+        return loader(FakeProvider({{"public.file-url", answer},
+                                    {"public.image", answer},
+                                    {"public.url", answer},
+                                    {"public.plain-text", answer}}));
+    }
+
+    QUrl imageFile(int uuid, const char* extension) const {
+        const auto name = "tovin-share-" + testing::CountingUUIDSource::text(uuid) + extension;
+        return QUrl::fromLocalFile(QString::fromStdString(folder / name));
+    }
+
+    testing::TemporaryFolder folder;
+    std::shared_ptr<testing::FakeEnvironment> environment =
+        std::make_shared<testing::FakeEnvironment>();
+    std::shared_ptr<FileManager> files = std::make_shared<PosixFileManager>(environment);
+    std::shared_ptr<FileManager> fileManager = files;
+    std::shared_ptr<testing::CountingUUIDSource> uuids =
+        std::make_shared<testing::CountingUUIDSource>();
+    const Loader fileURL = [](auto& provider) { return settle(loadFileURL(provider)); };
+    const Loader image = [this](auto& provider) {
+        return settle(loadImageData(provider, fileManager, uuids));
+    };
+    const Loader url = [](auto& provider) { return settle(loadURL(provider)); };
+    const Loader text = [](auto& provider) { return settle(loadText(provider)); };
+};
 
 } // namespace tovin::test
