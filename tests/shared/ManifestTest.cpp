@@ -57,42 +57,40 @@ TEST(Manifest, RoundTripsExactly) {
 
 TEST(Manifest, ReadsWhatTheHostMayWrite) {
     const Manifest expected{3, std::nullopt, std::nullopt, {{Kind::image, "a"}}, milliseconds(5)};
-    for (const char* json : {
-             R"({"chatId":3,"createdAt":5,"attachments":[{"kind":"image","filename":"a"}]})",
-             R"({"chatId":0.03e2,"createdAt":5.0,"attachments":[{"kind":"image","filename":"a"}],
+    for (const char* json :
+         {R"({"chatId":3,"createdAt":5,"attachments":[{"kind":"image","filename":"a"}]})",
+          R"({"chatId":0.03e2,"createdAt":5.0,"attachments":[{"kind":"image","filename":"a"}],
                  "text":null,"url":null})",
-             R"({"chatId":3,"createdAt":5e0,"attachments":[{"kind":"image","filename":"a",
-                 "size":12}],"id":"X","extra":{"chatId":"no"}})",
-         })
+          R"({"chatId":3,"createdAt":5e0,"attachments":[{"kind":"image","filename":"a",
+                 "size":12}],"id":"X","extra":{"chatId":"no"}})"})
         EXPECT_EQ(Manifest::decode(json), expected) << json;
 }
 
 TEST(Manifest, RejectsAWholeDocumentForOneFault) {
-    for (const char* json : {
-             "",
-             R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"a"}])",
-             R"([])",
-             R"({"createdAt":5,"attachments":[]})",
-             R"({"chatId":1,"attachments":[]})",
-             R"({"chatId":1,"createdAt":5})",
-             R"({"chatId":null,"createdAt":5,"attachments":[]})",
-             R"({"chatId":1,"createdAt":null,"attachments":[]})",
-             R"({"chatId":1,"createdAt":5,"attachments":null})",
-             R"({"chatId":"1","createdAt":5,"attachments":[]})",
-             R"({"chatId":1.5,"createdAt":5,"attachments":[]})",
-             R"({"chatId":9223372036854775808,"createdAt":5,"attachments":[]})",
-             R"({"chatId":-9223372036854775809,"createdAt":5,"attachments":[]})",
-             R"({"chatId":-9223372036854775808.5,"createdAt":5,"attachments":[]})",
-             R"({"chatId":1,"createdAt":"2024-01-01","attachments":[]})",
-             R"({"chatId":1,"createdAt":5,"attachments":{}})",
-             R"({"chatId":1,"createdAt":5,"attachments":[],"text":5})",
-             R"({"chatId":1,"createdAt":5,"attachments":[],"url":["u"]})",
-             R"({"chatId":1,"createdAt":5,"attachments":["a"]})",
-             R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"Image","filename":"a"}]})",
-             R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"image"}]})",
-             R"({"chatId":1,"createdAt":5,"attachments":[{"filename":"a"}]})",
-             R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":7}]})",
-         })
+    for (const char* json :
+         {"",
+          R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"a"}])",
+          R"([])",
+          R"({"createdAt":5,"attachments":[]})",
+          R"({"chatId":1,"attachments":[]})",
+          R"({"chatId":1,"createdAt":5})",
+          R"({"chatId":null,"createdAt":5,"attachments":[]})",
+          R"({"chatId":1,"createdAt":null,"attachments":[]})",
+          R"({"chatId":1,"createdAt":5,"attachments":null})",
+          R"({"chatId":"1","createdAt":5,"attachments":[]})",
+          R"({"chatId":1.5,"createdAt":5,"attachments":[]})",
+          R"({"chatId":9223372036854775808,"createdAt":5,"attachments":[]})",
+          R"({"chatId":-9223372036854775809,"createdAt":5,"attachments":[]})",
+          R"({"chatId":-9223372036854775808.5,"createdAt":5,"attachments":[]})",
+          R"({"chatId":1,"createdAt":"2024-01-01","attachments":[]})",
+          R"({"chatId":1,"createdAt":5,"attachments":{}})",
+          R"({"chatId":1,"createdAt":5,"attachments":[],"text":5})",
+          R"({"chatId":1,"createdAt":5,"attachments":[],"url":["u"]})",
+          R"({"chatId":1,"createdAt":5,"attachments":["a"]})",
+          R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"Image","filename":"a"}]})",
+          R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"image"}]})",
+          R"({"chatId":1,"createdAt":5,"attachments":[{"filename":"a"}]})",
+          R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":7}]})"})
         EXPECT_THROW(Manifest::decode(json), DecodeError) << json;
 }
 

@@ -1,10 +1,8 @@
 #include "shared/PosixFileManager.h"
 
-#include "support/Fakes.h"
 #include "support/TemporaryFolder.h"
 
 #include <fstream>
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <tuple>
@@ -13,7 +11,6 @@ namespace tovin {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::UnorderedElementsAre;
 
 void writeText(const fs::path& file, const std::string& text) {
     std::ofstream(file, std::ios::binary) << text;
@@ -77,35 +74,6 @@ TEST_F(PosixFileManagerTest, CopyNeitherReplacesNorWaits) {
     EXPECT_EQ(errorOf([&] { disk.readFile(folder.path()); }), std::errc::is_a_directory);
 }
 
-TEST_F(PosixFileManagerTest, ListsTestsAndRemoves) {
-    fs::create_directories(folder / "entry" / "attachments");
-    fs::create_directories(folder / ".hidden");
-    writeText(folder / "file", "");
-    fs::create_directory_symlink(folder / "entry", folder / "link");
-
-    EXPECT_THAT(disk.contentsOfDirectory(folder.path()),
-                UnorderedElementsAre(folder / "entry", folder / "file", folder / "link"));
-    EXPECT_TRUE(disk.isDirectory(folder / "link"));
-    EXPECT_FALSE(disk.isDirectory(folder / "file"));
-    EXPECT_FALSE(disk.isDirectory(folder / "missing"));
-
-    disk.removeItem(folder / "entry");
-    EXPECT_FALSE(fs::exists(folder / "entry"));
-    EXPECT_EQ(errorOf([&] { disk.removeItem(folder / "entry"); }),
-              std::errc::no_such_file_or_directory);
-    EXPECT_EQ(errorOf([&] { disk.contentsOfDirectory(folder / "entry"); }),
-              std::errc::no_such_file_or_directory);
-}
-
-TEST_F(PosixFileManagerTest, WritesAtomicallyLeavingNothingBeside) {
-    disk.writeFile(folder / "atomic", "first, longer", WriteMode::atomic);
-    disk.writeFile(folder / "atomic", "second", WriteMode::atomic);
-    EXPECT_EQ(disk.readFile(folder / "atomic"), "second");
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 1);
-    EXPECT_EQ(errorOf([&] { disk.writeFile(folder / "no" / "such", "x", WriteMode::atomic); }),
-              std::errc::no_such_file_or_directory);
-}
-
 TEST_F(PosixFileManagerTest, PrivateFilesAreNewAndTheOwnersAlone) {
     struct stat status {};
     ASSERT_EQ(::fstat(disk.createPrivateFile(folder / "secret").get(), &status), 0);
@@ -116,14 +84,6 @@ TEST_F(PosixFileManagerTest, PrivateFilesAreNewAndTheOwnersAlone) {
     EXPECT_EQ(errorOf([&] { disk.createPrivateFile(folder / "secret"); }), std::errc::file_exists);
     EXPECT_EQ(errorOf([&] { disk.createPrivateFile(folder / "planted"); }), std::errc::file_exists);
     EXPECT_EQ(disk.readFile(folder / "target"), "untouched");
-}
-
-TEST(PosixFileManager, TemporaryFolderComesFromTheEnvironment) {
-    auto environment = std::make_shared<testing::FakeEnvironment>();
-    PosixFileManager disk(environment);
-    EXPECT_EQ(disk.temporaryDirectory(), "/tmp");
-    environment->variables["TMPDIR"] = "/var/tmp/mine";
-    EXPECT_EQ(disk.temporaryDirectory(), "/var/tmp/mine");
 }
 
 } // namespace
