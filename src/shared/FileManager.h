@@ -29,8 +29,9 @@ public:
     virtual void createDirectory(const std::filesystem::path& folder) = 0;
 
     // Copies a regular file, or a folder with everything in it, to `destination`, which must not
-    // exist and is never overwritten. A symbolic link given as `source` is followed. Anything
-    // else (a FIFO, a device, a socket) is refused. The copy is on disk when this returns.
+    // exist and is never overwritten. A symbolic link given as `source` is followed; links inside
+    // a folder are copied as links. Anything else (a FIFO, a device, a socket) is refused with
+    // `std::errc::not_supported`. The copy is on disk when this returns.
     virtual void copyItem(const std::filesystem::path& source,
                           const std::filesystem::path& destination) = 0;
 
@@ -46,7 +47,7 @@ public:
     // Deletes the item, and everything in it when it is a folder.
     virtual void removeItem(const std::filesystem::path& item) = 0;
 
-    // All the bytes of the file.
+    // All the bytes of the file. Anything but a regular file is refused without waiting on it.
     virtual std::string readFile(const std::filesystem::path& file) = 0;
 
     virtual void writeFile(const std::filesystem::path& file, std::string_view bytes,
