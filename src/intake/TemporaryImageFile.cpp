@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -53,18 +52,10 @@ private:
     static constexpr std::size_t bufferSize = 64 * 1024;
 
     bool writeAll(const char* data, std::size_t length) {
-        while (length > 0) {
-            const auto written = ::write(file_.get(), data, length);
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written < 0) {
-                error_ = std::error_code(errno, std::generic_category());
-                return false;
-            }
-            data += written;
-            length -= static_cast<std::size_t>(written);
-        }
-        return true;
+        if (file_.writeAll({data, length}))
+            return true;
+        error_ = std::error_code(errno, std::generic_category());
+        return false;
     }
 
     FileDescriptor file_;

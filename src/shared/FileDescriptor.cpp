@@ -1,5 +1,6 @@
 #include "shared/FileDescriptor.h"
 
+#include <cerrno>
 #include <unistd.h>
 
 namespace tovin {
@@ -11,6 +12,17 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
     }
     return *this;
+}
+
+bool FileDescriptor::writeAll(std::string_view bytes) const {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+        if (written < 0 && errno != EINTR)
+            return false;
+        if (written > 0)
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
 }
 
 FileDescriptor::~FileDescriptor() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string_view>
 #include <utility>
 
 namespace tovin {
@@ -19,6 +20,10 @@ public:
 
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
+
+    // Writes all of `bytes`, however many calls that takes; false, with `errno` set, when a write
+    // fails.
+    bool writeAll(std::string_view bytes) const;
 
     // Hands the descriptor over to the caller, who closes it from then on.
     int release() { return std::exchange(fd_, -1); }

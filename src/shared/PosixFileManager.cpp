@@ -37,19 +37,7 @@ FileDescriptor openFile(const fs::path& path, int flags, mode_t mode = 0) {
     }
 }
 
-// Writes all of `bytes`, however many calls that takes.
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno != EINTR)
-            return false;
-        if (written > 0)
-            bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-bool copyByReading(int in, int out) {
+bool copyByReading(int in, const FileDescriptor& out) {
     std::array<char, 1 << 20> buffer;
     for (;;) {
         const ssize_t count = ::read(in, buffer.data(), buffer.size());
@@ -57,19 +45,19 @@ bool copyByReading(int in, int out) {
             return true;
         if (count < 0 && errno != EINTR)
             return false;
-        if (count > 0 && !writeAll(out, {buffer.data(), static_cast<std::size_t>(count)}))
+        if (count > 0 && !out.writeAll({buffer.data(), static_cast<std::size_t>(count)}))
             return false;
     }
 }
 
 // The kernel's copy: shared blocks where the file system has them, else an in-kernel copy, else
 // plain reads and writes when the kernel cannot copy between these two files.
-bool copyContents(int in, int out) {
-    if (::ioctl(out, FICLONE, in) == 0)
+bool copyContents(int in, const FileDescriptor& out) {
+    if (::ioctl(out.get(), FICLONE, in) == 0)
         return true;
     bool copiedAny = false;
     for (;;) {
-        const ssize_t count = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+        const ssize_t count = ::copy_file_range(in, nullptr, out.get(), nullptr, 1 << 30, 0);
         if (count == 0)
             return true;
         if (count > 0) {
@@ -97,7 +85,7 @@ void copyFile(int in, const struct stat& status, const fs::path& source,
         openFile(destination, O_WRONLY | O_CREAT | O_EXCL, status.st_mode & 0777);
     if (!out)
         fail("cannot create the copy", source, destination);
-    if (!copyContents(in, out.get()))
+    if (!copyContents(in, out))
         fail("cannot copy", source, destination);
     syncDescriptor(out.get(), destination);
 }
@@ -168,7 +156,7 @@ void writeAtomically(const fs::path& file, std::string_view bytes) {
         if (!out && errno != EEXIST)
             fail("cannot write", file);
     }
-    if (!writeAll(out.get(), bytes) || ::fsync(out.get()) != 0 ||
+    if (!out.writeAll(bytes) || ::fsync(out.get()) != 0 ||
         ::rename(temporary.c_str(), file.c_str()) != 0) {
         const std::error_code error = lastError();
         ::unlink(temporary.c_str());
@@ -247,7 +235,7 @@ void PosixFileManager::writeFile(const fs::path& file, std::string_view bytes, W
     if (mode == WriteMode::atomic)
         return writeAtomically(file, bytes);
     const FileDescriptor out = openFile(file, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (!out || !writeAll(out.get(), bytes))
+    if (!out || !out.writeAll(bytes))
         fail("cannot write", file);
 }
 
