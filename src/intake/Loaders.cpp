@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QStringDecoder>
 #include <algorithm>
+#include <atomic>
 #include <coroutine>
 #include <exception>
 #include <functional>
@@ -24,7 +25,9 @@ template <typename T> using Conversion = std::function<std::optional<T>(const Lo
 
 // Where a completion handler leaves its outcome for the loader waiting on the main thread.
 template <typename T> struct Rendezvous {
-    // Written once, on the provider's thread, before the loader is woken.
+    // Taken by whichever settles the load first: the completion handler, or a load that threw.
+    std::atomic<bool> settled = false;
+    // Written once, by whoever settled the load, before the loader is woken.
     std::variant<std::monostate, T, std::exception_ptr> outcome;
     // The suspended loader; touched on the main thread only.
     std::coroutine_handle<> waiter;
@@ -57,16 +60,30 @@ public:
 
     bool await_ready() const noexcept { return false; }
 
-    void await_suspend(std::coroutine_handle<> waiter) {
+    bool await_suspend(std::coroutine_handle<> waiter) {
         rendezvous_->waiter = waiter;
-        provider_.loadItem(
-            typeIdentifier_, ItemCompletion([rendezvous = rendezvous_, failure = failure_,
-                                             convert = std::move(convert_)](LoadedItem loaded) {
-                rendezvous->outcome = settle(loaded, failure, convert);
-                QMetaObject::invokeMethod(
-                    QCoreApplication::instance(), [rendezvous] { rendezvous->waiter.resume(); },
-                    Qt::QueuedConnection);
-            }));
+        // Held until the load has returned or thrown, so that a throwing load settles before its
+        // dropped completion can.
+        const ItemCompletion completion([rendezvous = rendezvous_, failure = failure_,
+                                         convert = std::move(convert_)](LoadedItem loaded) {
+            if (rendezvous->settled.exchange(true))
+                return;
+            rendezvous->outcome = settle(loaded, failure, convert);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [rendezvous] { rendezvous->waiter.resume(); },
+                Qt::QueuedConnection);
+        });
+        try {
+            provider_.loadItem(typeIdentifier_, completion);
+            return true;
+        } catch (...) {
+            // A load that could not start fails like a provider's error, unless its completion
+            // has already been called and will wake the loader.
+            if (rendezvous_->settled.exchange(true))
+                return true;
+            rendezvous_->outcome = std::current_exception();
+            return false;
+        }
     }
 
     T await_resume() {

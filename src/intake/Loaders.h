@@ -13,9 +13,9 @@ namespace tovin {
 
 // The four loaders ask a provider for one kind of content and wait for it without blocking the
 // main thread, on which they must be called and on which they resume. Each either returns a value
-// or throws `std::system_error`: the provider's own error unchanged, the file system's error from
-// the image loader's write, or the loader's `IntakeError` when the provider delivered nothing it
-// accepts, or dropped its completion.
+// or throws: the provider's own error unchanged as `std::system_error`, or whatever its load threw
+// when it could not start; the file system's error from the image loader's write; or the loader's
+// `IntakeError` when the provider delivered nothing it accepts, or dropped its completion.
 
 // A file URL: a URL delivered as such, unchanged, or bytes that spell a URL. Else `noFileURL`.
 QCoro::Task<QUrl> loadFileURL(const ItemProvider& provider);

@@ -3,7 +3,6 @@
 #include "intake/Loaders.h"
 #include "intake/TypeRegistry.h"
 
-#include <exception>
 #include <utility>
 
 namespace tovin {
@@ -15,7 +14,7 @@ namespace {
 template <typename T> QCoro::Task<std::optional<T>> attempt(QCoro::Task<T> load) {
     try {
         co_return co_await std::move(load);
-    } catch (const std::exception&) {
+    } catch (...) {
         co_return std::nullopt;
     }
 }

@@ -51,7 +51,7 @@ TEST_F(Loaders, AcceptTheirFormsAndFailWithTheProvidersErrorOrTheirOwnCode) {
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
 
-TEST_F(Loaders, TolerateLateRepeatedAndDroppedCompletions) {
+TEST_F(Loaders, TolerateLateRepeatedDroppedAndThrownCompletions) {
     // A slow provider must leave the event loop turning.
     int ticks = 0;
     QTimer timer;
@@ -67,6 +67,15 @@ TEST_F(Loaders, TolerateLateRepeatedAndDroppedCompletions) {
     const std::pair<Loader, int> dropped[] = {{fileURL, 1}, {image, 2}, {url, 3}, {text, 4}};
     for (const auto& [loader, code] : dropped)
         EXPECT_EQ(load(loader, {}), Settled(std::error_code(code, intakeCategory())));
+
+    // A load that cannot start fails with what it threw, whatever then becomes of the completion.
+    const auto cannotStart = std::make_error_code(std::errc::resource_unavailable_try_again);
+    const auto thrown = std::make_exception_ptr(std::system_error(cannotStart));
+    for (const Answer& answer :
+         {Answer{{}, 0ms, thrown}, Answer{{LoadedItem{QString("late")}}, 30ms, thrown}}) {
+        EXPECT_EQ(load(text, answer), Settled(cannotStart));
+        QCoreApplication::processEvents();
+    }
     EXPECT_STREQ(intakeCategory().name(), "tovin.share");
 }
 

@@ -75,20 +75,24 @@ TEST_F(ShareIntakeWalk, AFailedLoadHandsTheAttachmentToTheNextKind) {
     const auto fileThenURL = fake({{"public.file-url", {{LoadedItem{OtherObject{}}}}},
                                    {"public.url", {{LoadedItem{QUrl("file:///tmp/as-link")}}}}});
     const auto nothingFits = fake({{"public.file-url", {}}, {"public.plain-text", {}}});
+    const auto cannotStart =
+        fake({{"public.file-url", {{}, {}, std::make_exception_ptr(std::bad_alloc())}},
+              {"public.plain-text", {{LoadedItem{QString("text")}}}}});
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(Qt::red);
     walk(Items{{std::nullopt,
-                {fileThenImage, fileThenURL, nothingFits, makeImageProvider(image),
+                {fileThenImage, fileThenURL, nothingFits, cannotStart, makeImageProvider(image),
                  makeDataProvider("GIF89a", "public.png"),
                  makeDataProvider("%PDF-1.7", "application/pdf")}}});
 
     EXPECT_EQ(fileThenImage->requests, (Types{"public.file-url", "public.image"}));
     EXPECT_EQ(fileThenURL->requests, (Types{"public.file-url", "public.url"}));
     EXPECT_EQ(nothingFits->requests, (Types{"public.file-url", "public.url", "public.plain-text"}));
-    EXPECT_EQ(owner.content, (SharedContent{std::nullopt,
-                                            "file:///tmp/as-link",
-                                            {picture, imageFile(1, ".png"), imageFile(2, "")},
-                                            {}}));
+    EXPECT_EQ(cannotStart->requests, (Types{"public.file-url", "public.url", "public.plain-text"}));
+    EXPECT_EQ(
+        owner.content,
+        (SharedContent{
+            "text", "file:///tmp/as-link", {picture, imageFile(1, ".png"), imageFile(2, "")}, {}}));
 }
 
 } // namespace
