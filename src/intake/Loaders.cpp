@@ -5,6 +5,7 @@
 #include "intake/TypeRegistry.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <algorithm>
 #include <atomic>
@@ -100,6 +101,15 @@ private:
     std::shared_ptr<Rendezvous<T>> rendezvous_ = std::make_shared<Rendezvous<T>>();
 };
 
+// "[" and "]" belong only around an IP address written as the host, as in "http://[::1]:80/".
+bool bracketsOnlyAroundHost(const QString& text) {
+    if (!text.contains(u'[') && !text.contains(u']'))
+        return true;
+    const QRegularExpression ipLiteralHost(
+        R"(^(?:[^:/?#]+:)?//(?:[^/?#@]*@)?\[[^/?#@\[\]]*\](?::[0-9]*)?(?:[/?#]|$))");
+    return text.count(u'[') == 1 && text.count(u']') == 1 && ipLiteralHost.match(text).hasMatch();
+}
+
 bool isURLCharacter(QChar c) {
     static constexpr std::u16string_view punctuation = u"-._~:/?#[]@!$&'()*+,;=%";
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
@@ -118,7 +128,7 @@ std::optional<QString> decodeUTF8(const QByteArray& bytes) {
 
 std::optional<QUrl> parseURL(const QString& text) {
     if (text.isEmpty() || !std::all_of(text.begin(), text.end(), isURLCharacter) ||
-        text.count(u'#') > 1)
+        text.count(u'#') > 1 || !bracketsOnlyAroundHost(text))
         return std::nullopt;
     QUrl url(text, QUrl::StrictMode);
     if (!url.isValid())
@@ -153,15 +163,16 @@ QCoro::Task<QUrl> loadImageData(const ItemProvider& provider,
     co_return co_await load;
 }
 
-QCoro::Task<QUrl> loadURL(const ItemProvider& provider) {
-    LoadAwaiter<QUrl> load(provider, TypeIdentifier::url, IntakeError::noURL,
-                           [](const LoadedItem::Item& item) -> std::optional<QUrl> {
-                               if (const auto* url = std::get_if<QUrl>(&item))
-                                   return *url;
-                               if (const auto* text = std::get_if<QString>(&item))
-                                   return parseURL(*text);
-                               return std::nullopt;
-                           });
+QCoro::Task<QString> loadURL(const ItemProvider& provider) {
+    LoadAwaiter<QString> load(provider, TypeIdentifier::url, IntakeError::noURL,
+                              [](const LoadedItem::Item& item) -> std::optional<QString> {
+                                  if (const auto* url = std::get_if<QUrl>(&item))
+                                      return url->toString(QUrl::FullyEncoded);
+                                  const auto* text = std::get_if<QString>(&item);
+                                  if (text && parseURL(*text))
+                                      return *text;
+                                  return std::nullopt;
+                              });
     co_return co_await load;
 }
 

@@ -26,14 +26,16 @@ QCoro::Task<QUrl> loadImageData(const ItemProvider& provider,
                                 std::shared_ptr<FileManager> fileManager,
                                 std::shared_ptr<UUIDSource> uuidSource);
 
-// A URL: a URL delivered as such, unchanged, or a text that parses as a URL. Else `noURL`.
-QCoro::Task<QUrl> loadURL(const ItemProvider& provider);
+// The link as shared: a URL delivered as such, written out fully encoded, or a text that parses
+// as a URL, exactly as given (neither decoded nor normalised). Else `noURL`.
+QCoro::Task<QString> loadURL(const ItemProvider& provider);
 
 // A text: a text delivered as such, unchanged, or bytes that are valid UTF-8. Else `noText`.
 QCoro::Task<QString> loadText(const ItemProvider& provider);
 
 // The URL the text spells under the rules of RFC 3986: no value for the empty text, or for a
-// text holding a space, a character outside ASCII, or anything else a URL cannot hold.
+// text holding a space, a character outside ASCII, "[" or "]" anywhere but around an IP address
+// as the host, or anything else a URL cannot hold.
 std::optional<QUrl> parseURL(const QString& text);
 
 } // namespace tovin

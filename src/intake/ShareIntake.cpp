@@ -57,8 +57,8 @@ QCoro::Task<> ShareIntake::collect(std::shared_ptr<const ItemProvider> provider)
         }
     }
     if (provider->hasItemConformingTo(TypeIdentifier::url)) {
-        if (const auto url = co_await attempt(loadURL(*provider))) {
-            owner_.sharedContent().sharedURL = url->toString(QUrl::FullyEncoded);
+        if (const auto link = co_await attempt(loadURL(*provider))) {
+            owner_.sharedContent().sharedURL = *link;
             co_return;
         }
     }
