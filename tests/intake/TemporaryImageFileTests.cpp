@@ -42,6 +42,11 @@ TEST_F(TemporaryImageFile, AnImageBecomesAPNGAndBytesAFileOfTheirOwnBothPrivate)
         EXPECT_EQ(fs::symlink_status(path(file)).permissions(),
                   fs::perms::owner_read | fs::perms::owner_write);
 
+    // A relative temporary folder is taken from the current folder: the file's URL is absolute.
+    environment->variables["TMPDIR"] = fs::relative(folder.path());
+    const auto relative = std::get<QUrl>(load(image, {{LoadedItem{bytes}}}));
+    EXPECT_TRUE(path(relative).is_absolute());
+    EXPECT_TRUE(fs::equivalent(path(relative), path(imageFile(3, ""))));
 }
 
 TEST_F(TemporaryImageFile, AnExistingNameOrLinkIsNeverFollowedOrOverwritten) {
