@@ -1,5 +1,6 @@
 #include "shared/JSONCoding.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -20,15 +21,54 @@ public:
     }
 };
 
-// The decimal exponent written after "e" or "E", or no value when it does not fit.
-std::optional<long long> exponentOf(std::string_view text) {
-    if (text.starts_with('+'))
+// A JSON number's text taken apart: its value is the digits of `integer` followed by those of
+// `fraction`, times ten to the power of `exponent` less the length of `fraction`.
+struct NumberParts {
+    bool negative = false;
+    std::string_view integer;
+    std::string_view fraction;
+    std::int64_t exponent = 0;
+};
+
+// Exponents are held up to this magnitude: a larger one gives the same answers, since no text in
+// memory has enough digits to make up for it, and the arithmetic on it cannot overflow.
+constexpr std::int64_t exponentLimit = std::int64_t{1} << 53;
+
+std::string_view leadingDigits(std::string_view text) {
+    return text.substr(0, text.find_first_not_of("0123456789"));
+}
+
+// The parts of `text` when it is a JSON number, else no value.
+std::optional<NumberParts> splitNumber(std::string_view text) {
+    NumberParts parts;
+    parts.negative = text.starts_with('-');
+    if (parts.negative)
         text.remove_prefix(1);
-    long long exponent = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), exponent);
-    if (error != std::errc() || end != text.data() + text.size())
+    parts.integer = leadingDigits(text);
+    if (parts.integer.empty() || (parts.integer.size() > 1 && parts.integer.front() == '0'))
         return std::nullopt;
-    return exponent;
+    text.remove_prefix(parts.integer.size());
+    if (text.starts_with('.')) {
+        parts.fraction = leadingDigits(text.substr(1));
+        if (parts.fraction.empty())
+            return std::nullopt;
+        text.remove_prefix(1 + parts.fraction.size());
+    }
+    if (text.starts_with('e') || text.starts_with('E')) {
+        const bool negative = text.substr(1).starts_with('-');
+        text.remove_prefix(negative || text.substr(1).starts_with('+') ? 2 : 1);
+        const std::string_view digits = leadingDigits(text);
+        if (digits.empty())
+            return std::nullopt;
+        for (const char digit : digits)
+            parts.exponent = std::min(parts.exponent * 10 + (digit - '0'), exponentLimit);
+        if (negative)
+            parts.exponent = -parts.exponent;
+        text.remove_prefix(digits.size());
+    }
+    if (!text.empty())
+        return std::nullopt;
+    return parts;
 }
 
 } // namespace
@@ -47,45 +87,38 @@ std::string encodeJSON(const nlohmann::json& value) {
 }
 
 std::optional<std::int64_t> parseExactInt64(std::string_view text) {
-    const bool negative = text.starts_with('-');
-    if (negative)
-        text.remove_prefix(1);
-    std::string_view mantissa = text.substr(0, text.find_first_of("eE"));
-    long long exponent = 0;
-    if (mantissa.size() < text.size()) {
-        const std::optional<long long> written = exponentOf(text.substr(mantissa.size() + 1));
-        if (!written)
-            return mantissa.find_first_not_of("0.") == std::string_view::npos
-                       ? std::optional<std::int64_t>(0)
-                       : std::nullopt;
-        exponent = *written;
+    const std::optional<NumberParts> parts = splitNumber(text);
+    if (!parts)
+        return std::nullopt;
+    if (parts->fraction.empty() && parts->exponent == 0) {
+        std::int64_t value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return error == std::errc() ? std::optional(value) : std::nullopt;
     }
 
-    // The value is `digits` times ten to the power `exponent`.
-    std::string digits(mantissa.substr(0, mantissa.find('.')));
-    if (const std::size_t dot = mantissa.find('.'); dot != std::string_view::npos) {
-        digits += mantissa.substr(dot + 1);
-        exponent -= static_cast<long long>(mantissa.size() - dot - 1);
-    }
-    digits.erase(0, digits.find_first_not_of('0'));
-    if (digits.empty())
+    // The value is `digits` without its leading and trailing zeros, times ten to the power of
+    // `exponent`.
+    std::string digits(parts->integer);
+    digits += parts->fraction;
+    std::int64_t exponent = parts->exponent - static_cast<std::int64_t>(parts->fraction.size());
+    const std::size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos)
         return 0;
-    while (digits.back() == '0') {
-        digits.pop_back();
-        ++exponent;
-    }
-    constexpr std::size_t maximumDigits = 19;
-    if (exponent < 0 || digits.size() + static_cast<std::size_t>(exponent) > maximumDigits)
+    const std::size_t last = digits.find_last_not_of('0');
+    exponent += static_cast<std::int64_t>(digits.size() - 1 - last);
+    // Nineteen digits hold every magnitude up to 2^63, and no more than fit 64 bits.
+    constexpr std::int64_t maximumDigits = 19;
+    if (exponent < 0 || static_cast<std::int64_t>(last + 1 - first) + exponent > maximumDigits)
         return std::nullopt;
-    digits.append(static_cast<std::size_t>(exponent), '0');
-    const std::string_view limit = negative ? "9223372036854775808" : "9223372036854775807";
-    if (digits.size() == limit.size() && digits > limit)
-        return std::nullopt;
-
     std::uint64_t magnitude = 0;
-    std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
-    return negative ? static_cast<std::int64_t>(0 - magnitude)
-                    : static_cast<std::int64_t>(magnitude);
+    std::from_chars(digits.data() + first, digits.data() + last + 1, magnitude);
+    for (; exponent > 0; --exponent)
+        magnitude *= 10;
+    constexpr std::uint64_t positiveLimit = std::numeric_limits<std::int64_t>::max();
+    if (magnitude > positiveLimit + (parts->negative ? 1 : 0))
+        return std::nullopt;
+    return parts->negative ? static_cast<std::int64_t>(0 - magnitude)
+                           : static_cast<std::int64_t>(magnitude);
 }
 
 std::optional<std::int64_t> exactInt64(std::uint64_t value) {

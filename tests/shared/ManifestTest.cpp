@@ -82,6 +82,7 @@ TEST(Manifest, RejectsAWholeDocumentForOneFault) {
           R"({"chatId":9223372036854775808,"createdAt":5,"attachments":[]})",
           R"({"chatId":-9223372036854775809,"createdAt":5,"attachments":[]})",
           R"({"chatId":-9223372036854775808.5,"createdAt":5,"attachments":[]})",
+          R"({"chatId":1.5e-9223372036854775808,"createdAt":5,"attachments":[]})",
           R"({"chatId":1,"createdAt":"2024-01-01","attachments":[]})",
           R"({"chatId":1,"createdAt":5,"attachments":{}})",
           R"({"chatId":1,"createdAt":5,"attachments":[],"text":5})",
