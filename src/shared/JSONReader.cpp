@@ -24,8 +24,13 @@ constexpr std::int64_t exponentLimit = std::int64_t{1} << 53;
 // Values are read no deeper than this below the level handed to `validate`.
 constexpr int maximumDepth = 1000;
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 std::string_view leadingDigits(std::string_view text) {
-    return text.substr(0, text.find_first_not_of("0123456789"));
+    return text.substr(0, static_cast<std::size_t>(
+                              std::find_if_not(text.begin(), text.end(), isDigit) - text.begin()));
 }
 
 // The parts of `text` when it is a JSON number, else no value.
@@ -63,8 +68,11 @@ std::optional<NumberParts> splitNumber(std::string_view text) {
 
 // The text of a scalar as the document has it, without the white space that may follow it.
 std::string_view tokenOf(JSONValue& value) {
-    const std::string_view token = value.raw_json_token();
-    return token.substr(0, token.find_last_not_of(" \t\n\r") + 1);
+    std::string_view token = value.raw_json_token();
+    while (!token.empty() && (token.back() == ' ' || token.back() == '\n' || token.back() == '\r' ||
+                              token.back() == '\t'))
+        token.remove_suffix(1);
+    return token;
 }
 
 // Requires `value`, which starts like true, false or null, to be spelled exactly so.
