@@ -50,7 +50,9 @@ public:
         // out when absent. Throws `nlohmann::json::exception` for text that is not UTF-8.
         std::string encode() const;
 
-        // The manifest in `json`, or `DecodeError` naming the first thing that is wrong.
+        // The manifest in `json`, or `DecodeError` naming the first thing that is wrong. A
+        // "filename" that is not a single path component (empty, ".", "..", or holding "/" or
+        // NUL) is wrong: no attachment of a decoded manifest lies outside its entry.
         static Manifest decode(std::string_view json);
     };
 

@@ -13,6 +13,12 @@ using nlohmann::json;
 using Manifest = ShareOutbox::Manifest;
 using Attachment = Manifest::Attachment;
 
+// Whether `name` is one path component, so that the attachment it names lies inside its entry.
+bool isSingleComponent(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
 std::string quoted(std::string_view text) {
     return "\"" + detail::excerpt(text) + "\"";
 }
@@ -37,6 +43,9 @@ Attachment decodeAttachment(JSONValue& element, std::size_t number) {
             filename = detail::stringValue(value);
             if (!filename)
                 throw fault(R"(has a "filename" that is not a string)");
+            if (!isSingleComponent(*filename))
+                throw fault(R"(has a "filename" that is not a single file name: )" +
+                            quoted(*filename));
         } else {
             detail::validate(value);
         }

@@ -50,7 +50,7 @@ TEST(Manifest, LeavesOutAbsentTextAndURLButNeverAttachments) {
 TEST(Manifest, RoundTripsExactly) {
     for (const std::int64_t chatId : {std::numeric_limits<std::int64_t>::min(), std::int64_t{-1},
                                       std::int64_t{0}, std::numeric_limits<std::int64_t>::max()}) {
-        const Manifest manifest{chatId, "", "u", {{Kind::file, ""}}, milliseconds(0.001)};
+        const Manifest manifest{chatId, "", "u", {{Kind::file, "..."}}, milliseconds(0.001)};
         EXPECT_EQ(Manifest::decode(manifest.encode()), manifest);
     }
 }
@@ -101,6 +101,11 @@ TEST(Manifest, RejectsAWholeDocumentForOneFault) {
         R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"image"}]})",
         R"({"chatId":1,"createdAt":5,"attachments":[{"filename":"a"}]})",
         R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":7}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":""}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"."}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":".."}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"a\/.."}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"\u0000"}]})",
         "{\"chatId\":1,\"createdAt\":5,\"attachments\":[]}\0{\"chatId\":2}"sv};
     for (const std::string_view json : cases)
         EXPECT_THROW(Manifest::decode(json), DecodeError) << json;

@@ -133,7 +133,12 @@ TEST_F(ShareOutboxTest, PendingListsCompleteEntriesOldestFirst) {
     };
     const std::string t1 = at(100s), t2 = at(200s), t3 = at(50s);
     write(outboxURL / "not-a-uuid" / "manifest.json",
-          R"({"chatId":4,"createdAt":150000.5,"attachments":[{"kind":"file","filename":"/b"}]})");
+          R"({"chatId":4,"createdAt":150000.5,"attachments":[{"kind":"file","filename":"b"}]})");
+    int leaving = 0;
+    for (const std::string name : {"", "../../b"})
+        write(outboxURL / ("leaving " + std::to_string(++leaving)) / "manifest.json",
+              R"({"chatId":9,"createdAt":1,"attachments":[{"kind":"file","filename":")" + name +
+                  "\"}]}");
     write(outboxURL / ".hidden" / "manifest.json",
           R"({"chatId":5,"createdAt":1,"attachments":[]})");
     write(outboxURL / "capital" / "manifest.json",
