@@ -92,7 +92,7 @@ public:
 
     // The complete entries, earliest `createdAt` first. Never fails: a missing outbox gives the
     // empty list; hidden children, plain files and entries without a readable, valid manifest
-    // are passed over.
+    // are passed over. A manifest over 16 MiB is not read, and not valid.
     std::vector<PendingShare> pending() const;
 
     // Deletes the share's folder with everything in it; a failure is ignored.
