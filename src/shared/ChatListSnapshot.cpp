@@ -19,8 +19,8 @@ Entry decodeEntry(JSONValue& element, std::size_t number) {
     const auto fault = [number](const std::string& what) {
         return DecodeError("element " + std::to_string(number) + " " + what);
     };
-    if (const JSONType type = detail::typeOf(element); type != JSONType::object)
-        throw fault("is " + std::string(detail::nameOf(type)) + ", not an object");
+    if (detail::typeOf(element) != JSONType::object)
+        throw fault("is not an object: " + detail::excerpt(element));
     std::optional<std::int64_t> id;
     std::optional<std::string_view> title;
     detail::forEachMember(element, [&](std::string_view key, JSONValue& value) {
@@ -28,12 +28,12 @@ Entry decodeEntry(JSONValue& element, std::size_t number) {
             const std::optional<std::string_view> text = detail::numberText(value);
             id = text ? detail::parseExactInt64(*text) : std::nullopt;
             if (!id)
-                throw fault(R"(has an "id" that is not an integer in the signed 64-bit range)" +
-                            (text ? ": " + detail::excerpt(*text) : std::string()));
+                throw fault(R"(has an "id" that is not an integer in the signed 64-bit range: )" +
+                            detail::excerpt(value));
         } else if (key == "title") {
             title = detail::stringValue(value);
             if (!title)
-                throw fault(R"(has a "title" that is not a string)");
+                throw fault(R"(has a "title" that is not a string: )" + detail::excerpt(value));
         } else {
             detail::validate(value);
         }

@@ -163,24 +163,6 @@ JSONType typeOf(JSONValue& value) {
     return type;
 }
 
-std::string_view nameOf(JSONType type) {
-    switch (type) {
-    case JSONType::array:
-        return "an array";
-    case JSONType::object:
-        return "an object";
-    case JSONType::number:
-        return "a number";
-    case JSONType::string:
-        return "a string";
-    case JSONType::boolean:
-        return "a boolean";
-    case JSONType::null:
-        break;
-    }
-    return "null";
-}
-
 std::optional<std::string_view> numberText(JSONValue& value) {
     if (typeOf(value) != JSONType::number)
         return std::nullopt;
@@ -238,8 +220,17 @@ std::optional<std::int64_t> parseExactInt64(std::string_view text) {
                            : static_cast<std::int64_t>(magnitude);
 }
 
-std::string excerpt(std::string_view text) {
+std::string excerpt(JSONValue& value) {
+    switch (typeOf(value)) {
+    case JSONType::array:
+        return "[…]";
+    case JSONType::object:
+        return "{…}";
+    default:
+        break;
+    }
     constexpr std::size_t longest = 40;
+    const std::string_view text = tokenOf(value);
     if (text.size() <= longest)
         return std::string(text);
     // Cut between characters, not inside one.

@@ -33,9 +33,6 @@ inline void check(simdjson::error_code error) {
 
 JSONType typeOf(JSONValue& value);
 
-// "an array", "an object", "a number", "a string", "a boolean" or "null", for messages.
-std::string_view nameOf(JSONType type);
-
 // The text of `value` when it is a number, else no value.
 std::optional<std::string_view> numberText(JSONValue& value);
 
@@ -76,7 +73,8 @@ template <class Each> void forEachMember(JSONValue& value, Each&& each) {
 // for anything else, text that is not a JSON number included.
 std::optional<std::int64_t> parseExactInt64(std::string_view numberText);
 
-// `text` cut short enough to quote in a message.
-std::string excerpt(std::string_view text);
+// `value` as the document writes it (a string with its quotes and escapes, an array or object as
+// "[…]" or "{…}"), cut short enough to quote in a message.
+std::string excerpt(JSONValue& value);
 
 } // namespace tovin::detail

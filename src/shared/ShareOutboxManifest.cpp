@@ -19,17 +19,13 @@ bool isSingleComponent(std::string_view name) {
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
 }
 
-std::string quoted(std::string_view text) {
-    return "\"" + detail::excerpt(text) + "\"";
-}
-
 // The `number`th attachment of the manifest.
 Attachment decodeAttachment(JSONValue& element, std::size_t number) {
     const auto fault = [number](const std::string& what) {
         return DecodeError("attachment " + std::to_string(number) + " " + what);
     };
-    if (const JSONType type = detail::typeOf(element); type != JSONType::object)
-        throw fault("is " + std::string(detail::nameOf(type)) + ", not an object");
+    if (detail::typeOf(element) != JSONType::object)
+        throw fault("is not an object: " + detail::excerpt(element));
     std::optional<Attachment::Kind> kind;
     std::optional<std::string_view> filename;
     detail::forEachMember(element, [&](std::string_view key, JSONValue& value) {
@@ -37,15 +33,15 @@ Attachment decodeAttachment(JSONValue& element, std::size_t number) {
             const std::optional<std::string_view> rawValue = detail::stringValue(value);
             kind = rawValue ? Attachment::kindWithRawValue(*rawValue) : std::nullopt;
             if (!kind)
-                throw fault(R"(has a "kind" that is neither "image" nor "file")" +
-                            (rawValue ? ": " + quoted(*rawValue) : std::string()));
+                throw fault(R"(has a "kind" that is neither "image" nor "file": )" +
+                            detail::excerpt(value));
         } else if (key == "filename") {
             filename = detail::stringValue(value);
             if (!filename)
-                throw fault(R"(has a "filename" that is not a string)");
+                throw fault(R"(has a "filename" that is not a string: )" + detail::excerpt(value));
             if (!isSingleComponent(*filename))
                 throw fault(R"(has a "filename" that is not a single file name: )" +
-                            quoted(*filename));
+                            detail::excerpt(value));
         } else {
             detail::validate(value);
         }
@@ -59,7 +55,7 @@ Attachment decodeAttachment(JSONValue& element, std::size_t number) {
 
 std::vector<Attachment> decodeAttachments(JSONValue& list) {
     if (detail::typeOf(list) != JSONType::array)
-        throw DecodeError(R"("attachments" is not an array)");
+        throw DecodeError(R"("attachments" is not an array: )" + detail::excerpt(list));
     std::vector<Attachment> attachments;
     detail::forEachElement(list, [&](JSONValue& element) {
         attachments.push_back(decodeAttachment(element, attachments.size() + 1));
@@ -71,18 +67,16 @@ std::int64_t decodeChatId(JSONValue& value) {
     const std::optional<std::string_view> text = detail::numberText(value);
     const std::optional<std::int64_t> chatId = text ? detail::parseExactInt64(*text) : std::nullopt;
     if (!chatId)
-        throw DecodeError(R"("chatId" is not an integer in the signed 64-bit range)" +
-                          (text ? ": " + detail::excerpt(*text) : std::string()));
+        throw DecodeError(R"("chatId" is not an integer in the signed 64-bit range: )" +
+                          detail::excerpt(value));
     return *chatId;
 }
 
 ShareOutbox::Timestamp decodeCreatedAt(JSONValue& value) {
-    const std::optional<std::string_view> text = detail::numberText(value);
-    if (!text)
-        throw DecodeError(R"("createdAt" is not a number)");
     double milliseconds = 0;
-    if (value.get_double().get(milliseconds))
-        throw DecodeError(R"("createdAt" is out of range: )" + detail::excerpt(*text));
+    if (!detail::numberText(value) || value.get_double().get(milliseconds))
+        throw DecodeError(R"("createdAt" is not a number of milliseconds: )" +
+                          detail::excerpt(value));
     return ShareOutbox::Timestamp(ShareOutbox::Timestamp::duration(milliseconds));
 }
 
@@ -94,7 +88,8 @@ std::optional<std::string> decodeOptionalString(JSONValue& value, std::string_vi
     }
     const std::optional<std::string_view> text = detail::stringValue(value);
     if (!text)
-        throw DecodeError("\"" + std::string(key) + "\" is not a string");
+        throw DecodeError("\"" + std::string(key) +
+                          "\" is not a string: " + detail::excerpt(value));
     return std::string(*text);
 }
 

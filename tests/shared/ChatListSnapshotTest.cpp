@@ -96,7 +96,7 @@ TEST(ChatListSnapshot, SaysBrieflyWhereTheSnapshotIsWrong) {
         {R"([{"id": 1, "title": "a"}, {"id": 2.5, "title": "b"}])",
          R"(element 2 has an "id" that is not an integer in the signed 64-bit range: 2.5)"},
         {hugeId, R"(element 1 has an "id" that is not an integer in the signed 64-bit range: 77)"},
-        {R"([{"id": 1, "title": "a"}, 7])", "element 2 is a number, not an object"},
+        {R"([{"id": 1, "title": "a"}, 7])", "element 2 is not an object: 7"},
         {R"([{"id": 1, "title": "a", "x": tru}])", "not valid JSON near byte 31: "},
     };
     for (const auto& [json, message] : cases) {
