@@ -1,5 +1,6 @@
 // Reads a 100 000-chat snapshot and compares it with the least any reader of that file must do:
-// read the same bytes and let the same JSON parser walk them, building nothing.
+// read the same bytes and have simdjson's DOM parser, the fastest validating parse it has, parse
+// them into its own tree.
 
 #include "BenchSupport.h"
 #include "shared/ChatListSnapshot.h"
@@ -7,35 +8,15 @@
 
 #include <array>
 #include <limits>
-#include <nlohmann/json.hpp>
 #include <random>
+#include <simdjson.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace tovin;
-using nlohmann::json;
 
 constexpr std::size_t chatCount = 100'000;
-
-// Accepts every event and keeps nothing.
-struct IgnoringHandler {
-    bool null() { return true; }
-    bool boolean(bool) { return true; }
-    bool number_integer(json::number_integer_t) { return true; }
-    bool number_unsigned(json::number_unsigned_t) { return true; }
-    bool number_float(json::number_float_t, const json::string_t&) { return true; }
-    bool string(json::string_t&) { return true; }
-    bool binary(json::binary_t&) { return true; }
-    bool start_object(std::size_t) { return true; }
-    bool key(json::string_t&) { return true; }
-    bool end_object() { return true; }
-    bool start_array(std::size_t) { return true; }
-    bool end_array() { return true; }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) {
-        return false;
-    }
-};
 
 // Ids the way a chat list has them: people with positive ids of up to ten digits, groups with
 // negative ids of thirteen, a few old small ids and the extremes of the range.
@@ -101,24 +82,29 @@ int main(int argc, char** argv) {
         return bench::secondsFor([&] { entries = ChatListSnapshot::read(file, fileManager); });
     };
     // The same read as `ChatListSnapshot::read` makes (PosixFileManager::readFile), so that both
-    // sides include the same I/O from the page cache.
-    const auto walk = [&] {
+    // sides include the same I/O from the page cache, and a new parser each time, as a reader
+    // that parses one file has.
+    const auto parse = [&] {
         return bench::secondsFor([&] {
             const std::string bytes = fileManager.readFile(file);
-            IgnoringHandler handler;
-            json::sax_parse(std::string_view(bytes), &handler);
+            simdjson::dom::parser parser;
+            simdjson::dom::element root;
+            if (parser.parse(bytes).get(root) != simdjson::SUCCESS)
+                std::abort();
         });
     };
-    bench::alternate(3, read, walk);
-    const bench::Samples samples = bench::alternate(arguments.rounds, read, walk);
+    bench::alternate(3, read, parse);
+    const bench::Samples samples = bench::alternate(arguments.rounds, read, parse);
     const double mebibytes = static_cast<double>(fs::file_size(file)) / (1 << 20);
     fs::remove(file);
 
     const double readTime = bench::median(samples.first);
-    const double walkTime = bench::median(samples.second);
-    std::printf("ChatListSnapshot::read of %zu chats (%.1f MiB): %.2f ms; bare SAX pass: %.2f ms "
-                "(medians of %d alternating runs)\n",
-                chatCount, mebibytes, readTime * 1e3, walkTime * 1e3, arguments.rounds);
-    bench::printRatio("snapshot read of 100 000 chats / bare SAX pass", readTime / walkTime,
-                      "target <= 1.2x");
+    const double parseTime = bench::median(samples.second);
+    std::printf("ChatListSnapshot::read of %zu chats (%.1f MiB): %.2f ms; bare simdjson DOM parse "
+                "(%s kernel): %.2f ms (medians of %d alternating runs)\n",
+                chatCount, mebibytes, readTime * 1e3,
+                simdjson::get_active_implementation()->name().c_str(), parseTime * 1e3,
+                arguments.rounds);
+    bench::printRatio("snapshot read of 100 000 chats / bare simdjson DOM parse",
+                      readTime / parseTime, "target <= 2x");
 }

@@ -2,6 +2,7 @@
 
 #include "shared/DecodeError.h"
 #include "shared/JSONCoding.h"
+#include "shared/JSONReader.h"
 
 #include <optional>
 
@@ -9,124 +10,52 @@ namespace tovin::ChatListSnapshot {
 
 namespace {
 
+using detail::JSONType;
+using detail::JSONValue;
 using nlohmann::json;
 
-// Builds the entries straight from the parser's events, without a document tree: a snapshot
-// can hold many thousands of chats and is read every time the sheet opens.
-class SnapshotParser {
-public:
-    std::vector<Entry> entries;
-    std::string problem;
-
-    bool null() { return scalar("null"); }
-    bool boolean(bool) { return scalar("a boolean"); }
-    bool number_integer(std::int64_t value) { return number(value); }
-    bool number_unsigned(std::uint64_t value) { return number(detail::exactInt64(value)); }
-    bool number_float(double, const std::string& text) {
-        return number(detail::parseExactInt64(text));
-    }
-    bool binary(json::binary_t&) { return scalar("binary data"); }
-
-    bool string(std::string& value) {
-        if (depth_ != elementDepth || key_ != Key::title)
-            return scalar("a string");
-        title_ = std::move(value);
-        return true;
-    }
-
-    bool start_object(std::size_t) {
-        if (depth_ == listDepth) {
-            id_.reset();
-            title_.reset();
-        } else if (!scalar("an object")) {
-            return false;
+// The `number`th element of the snapshot.
+Entry decodeEntry(JSONValue& element, std::size_t number) {
+    const auto fault = [number](const std::string& what) {
+        return DecodeError("element " + std::to_string(number) + " " + what);
+    };
+    if (detail::typeOf(element) != JSONType::object)
+        throw fault("is not an object: " + detail::excerpt(element));
+    std::optional<std::int64_t> id;
+    std::optional<std::string_view> title;
+    detail::forEachMember(element, [&](std::string_view key, JSONValue& value) {
+        if (key == "id") {
+            const std::optional<std::string_view> text = detail::numberText(value);
+            id = text ? detail::parseExactInt64(*text) : std::nullopt;
+            if (!id)
+                throw fault(R"(has an "id" that is not an integer in the signed 64-bit range: )" +
+                            detail::excerpt(value));
+        } else if (key == "title") {
+            title = detail::stringValue(value);
+            if (!title)
+                throw fault(R"(has a "title" that is not a string: )" + detail::excerpt(value));
+        } else {
+            detail::validate(value);
         }
-        ++depth_;
-        return true;
-    }
-
-    bool start_array(std::size_t) {
-        if (depth_ != 0 && !scalar("an array"))
-            return false;
-        ++depth_;
-        return true;
-    }
-
-    bool key(std::string& name) {
-        if (depth_ == elementDepth)
-            key_ = name == "id" ? Key::id : name == "title" ? Key::title : Key::other;
-        return true;
-    }
-
-    bool end_object() {
-        if (--depth_ != listDepth)
-            return true;
-        if (!id_)
-            return fail(R"(has no "id")");
-        if (!title_)
-            return fail(R"(has no "title")");
-        entries.push_back(Entry{*id_, std::move(*title_)});
-        return true;
-    }
-
-    bool end_array() {
-        --depth_;
-        return true;
-    }
-
-    bool parse_error(std::size_t, const std::string&, const json::exception& error) {
-        problem = detail::describeParseError(error);
-        return false;
-    }
-
-private:
-    enum class Key { id, title, other };
-    static constexpr int listDepth = 1;
-    static constexpr int elementDepth = 2;
-
-    int depth_ = 0;
-    Key key_ = Key::other;
-    std::optional<std::int64_t> id_;
-    std::optional<std::string> title_;
-
-    // A value where the snapshot expects another kind; values of unknown keys are skipped.
-    bool scalar(const char* kind) {
-        if (depth_ == 0)
-            return topLevel();
-        if (depth_ == listDepth)
-            return fail(std::string("is ") + kind + ", not an object");
-        if (depth_ > elementDepth || key_ == Key::other)
-            return true;
-        return fail(key_ == Key::id
-                        ? R"(has an "id" that is not an integer in the signed 64-bit range)"
-                        : R"(has a "title" that is not a string)");
-    }
-
-    bool number(std::optional<std::int64_t> value) {
-        if (depth_ != elementDepth || key_ != Key::id || !value)
-            return scalar("a number");
-        id_ = value;
-        return true;
-    }
-
-    bool topLevel() {
-        problem = "the snapshot is not a JSON array";
-        return false;
-    }
-
-    bool fail(const std::string& what) {
-        problem = "element " + std::to_string(entries.size() + 1) + " " + what;
-        return false;
-    }
-};
+    });
+    if (!id)
+        throw fault(R"(has no "id")");
+    if (!title)
+        throw fault(R"(has no "title")");
+    return Entry{*id, std::string(*title)};
+}
 
 } // namespace
 
 std::vector<Entry> decode(std::string_view text) {
-    SnapshotParser parser;
-    if (!json::sax_parse(text, &parser))
-        throw DecodeError(parser.problem);
-    return std::move(parser.entries);
+    std::vector<Entry> entries;
+    const auto readList = [&](JSONValue& list) {
+        detail::forEachElement(list, [&](JSONValue& element) {
+            entries.push_back(decodeEntry(element, entries.size() + 1));
+        });
+    };
+    detail::readJSON(text, JSONType::array, "the snapshot is not a JSON array", readList);
+    return entries;
 }
 
 std::vector<Entry> read(const std::filesystem::path& file, FileManager& fileManager) {

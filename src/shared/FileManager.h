@@ -50,6 +50,11 @@ public:
     // All the bytes of the file. Anything but a regular file is refused without waiting on it.
     virtual std::string readFile(const std::filesystem::path& file) = 0;
 
+    // All the bytes of the file when it holds at most `maximumSize` of them; a larger file is
+    // refused with `std::errc::file_too_large`, having read no more than one byte past that.
+    // Anything but a regular file is refused as by `readFile(file)`.
+    virtual std::string readFile(const std::filesystem::path& file, std::size_t maximumSize) = 0;
+
     virtual void writeFile(const std::filesystem::path& file, std::string_view bytes,
                            WriteMode mode) = 0;
 

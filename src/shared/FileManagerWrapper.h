@@ -32,6 +32,9 @@ public:
     std::string readFile(const std::filesystem::path& file) override {
         return target_->readFile(file);
     }
+    std::string readFile(const std::filesystem::path& file, std::size_t maximumSize) override {
+        return target_->readFile(file, maximumSize);
+    }
     void writeFile(const std::filesystem::path& file, std::string_view bytes,
                    WriteMode mode) override {
         target_->writeFile(file, bytes, mode);

@@ -1,8 +1,10 @@
 #include "shared/PosixFileManager.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <linux/fs.h>
 #include <random>
 #include <sys/ioctl.h>
@@ -208,6 +210,10 @@ void PosixFileManager::removeItem(const fs::path& item) {
 }
 
 std::string PosixFileManager::readFile(const fs::path& file) {
+    return readFile(file, std::numeric_limits<std::size_t>::max());
+}
+
+std::string PosixFileManager::readFile(const fs::path& file, std::size_t maximumSize) {
     // Not waiting on a FIFO that stands where a file should be.
     const FileDescriptor in = openFile(file, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     struct stat status {};
@@ -217,17 +223,26 @@ std::string PosixFileManager::readFile(const fs::path& file) {
         fail("cannot read", file, std::make_error_code(std::errc::is_a_directory));
     if (!S_ISREG(status.st_mode))
         fail("cannot read", file, std::make_error_code(std::errc::not_supported));
+    const auto tooLarge = [&] {
+        fail("cannot read", file, std::make_error_code(std::errc::file_too_large));
+    };
+    if (static_cast<std::uintmax_t>(status.st_size) > maximumSize)
+        tooLarge();
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(status.st_size));
     std::array<char, 1 << 16> buffer;
     for (;;) {
-        const ssize_t count = ::read(in.get(), buffer.data(), buffer.size());
+        // One byte past the limit tells a file that grew meanwhile from one that fits exactly.
+        const std::size_t wanted = std::min(buffer.size() - 1, maximumSize - bytes.size()) + 1;
+        const ssize_t count = ::read(in.get(), buffer.data(), wanted);
         if (count == 0)
             return bytes;
         if (count < 0 && errno != EINTR)
             fail("cannot read", file);
         if (count > 0)
             bytes.append(buffer.data(), static_cast<std::size_t>(count));
+        if (bytes.size() > maximumSize)
+            tooLarge();
     }
 }
 

@@ -24,6 +24,7 @@ public:
     bool isDirectory(const std::filesystem::path& item) override;
     void removeItem(const std::filesystem::path& item) override;
     std::string readFile(const std::filesystem::path& file) override;
+    std::string readFile(const std::filesystem::path& file, std::size_t maximumSize) override;
     void writeFile(const std::filesystem::path& file, std::string_view bytes,
                    WriteMode mode) override;
     void synchronize(const std::filesystem::path& item) override;

@@ -9,6 +9,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// No share needs a larger manifest; reading a larger one whole would only cost memory and time.
+constexpr std::size_t maximumManifestSize = 16 << 20;
+
 // The name a source is known by: its last path component, trailing separators aside. "." and
 // ".." name nothing that could be stored, so they count as no name.
 std::string lastPathComponent(const fs::path& source) {
@@ -102,7 +105,8 @@ std::vector<ShareOutbox::PendingShare> ShareOutbox::pending() const {
         if (!fileManager_->isDirectory(child))
             continue;
         try {
-            Manifest manifest = Manifest::decode(fileManager_->readFile(child / "manifest.json"));
+            Manifest manifest = Manifest::decode(
+                fileManager_->readFile(child / "manifest.json", maximumManifestSize));
             shares.push_back({child.filename().native(), child, std::move(manifest)});
         } catch (const std::exception&) {
             // Not complete, or not a share: another pass may find it whole.

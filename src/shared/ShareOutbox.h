@@ -50,7 +50,9 @@ public:
         // out when absent. Throws `nlohmann::json::exception` for text that is not UTF-8.
         std::string encode() const;
 
-        // The manifest in `json`, or `DecodeError` naming the first thing that is wrong.
+        // The manifest in `json`, or `DecodeError` naming the first thing that is wrong. A
+        // "filename" that is not a single path component (empty, ".", "..", or holding "/" or
+        // NUL) is wrong: no attachment of a decoded manifest lies outside its entry.
         static Manifest decode(std::string_view json);
     };
 
@@ -90,7 +92,7 @@ public:
 
     // The complete entries, earliest `createdAt` first. Never fails: a missing outbox gives the
     // empty list; hidden children, plain files and entries without a readable, valid manifest
-    // are passed over.
+    // are passed over. A manifest over 16 MiB is not read, and not valid.
     std::vector<PendingShare> pending() const;
 
     // Deletes the share's folder with everything in it; a failure is ignored.

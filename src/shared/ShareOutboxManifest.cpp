@@ -1,54 +1,96 @@
 #include "shared/DecodeError.h"
 #include "shared/JSONCoding.h"
+#include "shared/JSONReader.h"
 #include "shared/ShareOutbox.h"
 
 namespace tovin {
 
 namespace {
 
+using detail::JSONType;
+using detail::JSONValue;
 using nlohmann::json;
 using Manifest = ShareOutbox::Manifest;
 using Attachment = Manifest::Attachment;
 
-// A key that must be there and must not be null.
-const json& required(const json& object, const char* key) {
-    const auto found = object.find(key);
-    if (found == object.end() || found->is_null())
-        throw DecodeError(std::string("\"") + key + "\" is missing");
-    return *found;
+// Whether `name` is one path component, so that the attachment it names lies inside its entry.
+bool isSingleComponent(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
 }
 
-// A key that may be missing or null; present, it must hold a string.
-std::optional<std::string> optionalString(const json& object, const char* key) {
-    const auto found = object.find(key);
-    if (found == object.end() || found->is_null())
-        return std::nullopt;
-    if (!found->is_string())
-        throw DecodeError(std::string("\"") + key + "\" is not a string");
-    return found->get<std::string>();
-}
-
-Attachment decodeAttachment(const json& object) {
-    if (!object.is_object())
-        throw DecodeError("an attachment is not an object");
-    const json& filename = required(object, "filename");
-    const json& kindText = required(object, "kind");
-    if (!filename.is_string())
-        throw DecodeError("an attachment's \"filename\" is not a string");
-    const std::optional<Attachment::Kind> kind =
-        kindText.is_string() ? Attachment::kindWithRawValue(kindText.get_ref<const std::string&>())
-                             : std::nullopt;
+// The `number`th attachment of the manifest.
+Attachment decodeAttachment(JSONValue& element, std::size_t number) {
+    const auto fault = [number](const std::string& what) {
+        return DecodeError("attachment " + std::to_string(number) + " " + what);
+    };
+    if (detail::typeOf(element) != JSONType::object)
+        throw fault("is not an object: " + detail::excerpt(element));
+    std::optional<Attachment::Kind> kind;
+    std::optional<std::string_view> filename;
+    detail::forEachMember(element, [&](std::string_view key, JSONValue& value) {
+        if (key == "kind") {
+            const std::optional<std::string_view> rawValue = detail::stringValue(value);
+            kind = rawValue ? Attachment::kindWithRawValue(*rawValue) : std::nullopt;
+            if (!kind)
+                throw fault(R"(has a "kind" that is neither "image" nor "file": )" +
+                            detail::excerpt(value));
+        } else if (key == "filename") {
+            filename = detail::stringValue(value);
+            if (!filename)
+                throw fault(R"(has a "filename" that is not a string: )" + detail::excerpt(value));
+            if (!isSingleComponent(*filename))
+                throw fault(R"(has a "filename" that is not a single file name: )" +
+                            detail::excerpt(value));
+        } else {
+            detail::validate(value);
+        }
+    });
     if (!kind)
-        throw DecodeError(R"(an attachment's "kind" is neither "image" nor "file")");
-    return Attachment{*kind, filename.get<std::string>()};
+        throw fault(R"(has no "kind")");
+    if (!filename)
+        throw fault(R"(has no "filename")");
+    return Attachment{*kind, std::string(*filename)};
 }
 
-json parse(std::string_view text) {
-    try {
-        return detail::parseJSON(text);
-    } catch (const json::parse_error& error) {
-        throw DecodeError(detail::describeParseError(error));
+std::vector<Attachment> decodeAttachments(JSONValue& list) {
+    if (detail::typeOf(list) != JSONType::array)
+        throw DecodeError(R"("attachments" is not an array: )" + detail::excerpt(list));
+    std::vector<Attachment> attachments;
+    detail::forEachElement(list, [&](JSONValue& element) {
+        attachments.push_back(decodeAttachment(element, attachments.size() + 1));
+    });
+    return attachments;
+}
+
+std::int64_t decodeChatId(JSONValue& value) {
+    const std::optional<std::string_view> text = detail::numberText(value);
+    const std::optional<std::int64_t> chatId = text ? detail::parseExactInt64(*text) : std::nullopt;
+    if (!chatId)
+        throw DecodeError(R"("chatId" is not an integer in the signed 64-bit range: )" +
+                          detail::excerpt(value));
+    return *chatId;
+}
+
+ShareOutbox::Timestamp decodeCreatedAt(JSONValue& value) {
+    double milliseconds = 0;
+    if (!detail::numberText(value) || value.get_double().get(milliseconds))
+        throw DecodeError(R"("createdAt" is not a number of milliseconds: )" +
+                          detail::excerpt(value));
+    return ShareOutbox::Timestamp(ShareOutbox::Timestamp::duration(milliseconds));
+}
+
+// Null counts as no value; anything else must be a string.
+std::optional<std::string> decodeOptionalString(JSONValue& value, std::string_view key) {
+    if (detail::typeOf(value) == JSONType::null) {
+        detail::validate(value);
+        return std::nullopt;
     }
+    const std::optional<std::string_view> text = detail::stringValue(value);
+    if (!text)
+        throw DecodeError("\"" + std::string(key) +
+                          "\" is not a string: " + detail::excerpt(value));
+    return std::string(*text);
 }
 
 } // namespace
@@ -83,29 +125,36 @@ std::string Manifest::encode() const {
 }
 
 Manifest Manifest::decode(std::string_view text) {
-    const json object = parse(text);
-    if (!object.is_object())
-        throw DecodeError("the manifest is not a JSON object");
-
-    const std::optional<std::int64_t> chatId = detail::exactInt64(required(object, "chatId"));
+    std::optional<std::int64_t> chatId;
+    std::optional<std::string> message;
+    std::optional<std::string> url;
+    std::optional<std::vector<Attachment>> attachments;
+    std::optional<Timestamp> createdAt;
+    const auto readObject = [&](JSONValue& object) {
+        detail::forEachMember(object, [&](std::string_view key, JSONValue& value) {
+            if (key == "chatId")
+                chatId = decodeChatId(value);
+            else if (key == "text")
+                message = decodeOptionalString(value, key);
+            else if (key == "url")
+                url = decodeOptionalString(value, key);
+            else if (key == "attachments")
+                attachments = decodeAttachments(value);
+            else if (key == "createdAt")
+                createdAt = decodeCreatedAt(value);
+            else
+                detail::validate(value);
+        });
+    };
+    detail::readJSON(text, JSONType::object, "the manifest is not a JSON object", readObject);
     if (!chatId)
-        throw DecodeError(R"("chatId" is not an integer in the signed 64-bit range)");
-    const json& createdAt = required(object, "createdAt");
-    if (!createdAt.is_number())
-        throw DecodeError(R"("createdAt" is not a number)");
-    const json& list = required(object, "attachments");
-    if (!list.is_array())
-        throw DecodeError(R"("attachments" is not an array)");
-
-    Manifest manifest{*chatId,
-                      optionalString(object, "text"),
-                      optionalString(object, "url"),
-                      {},
-                      Timestamp(Timestamp::duration(createdAt.get<double>()))};
-    manifest.attachments.reserve(list.size());
-    for (const json& attachment : list)
-        manifest.attachments.push_back(decodeAttachment(attachment));
-    return manifest;
+        throw DecodeError(R"("chatId" is missing)");
+    if (!attachments)
+        throw DecodeError(R"("attachments" is missing)");
+    if (!createdAt)
+        throw DecodeError(R"("createdAt" is missing)");
+    return Manifest{*chatId, std::move(message), std::move(url), std::move(*attachments),
+                    *createdAt};
 }
 
 } // namespace tovin

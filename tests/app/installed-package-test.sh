@@ -10,10 +10,12 @@ prefix=$scratch/prefix
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 test -x "$prefix/bin/tovin-host"
 test -f "$prefix/include/tovin/shared/ShareOutbox.h"
-if [ -e "$prefix/include/tovin/shared/JSONCoding.h" ]; then
-    echo "an internal header was installed" >&2
-    exit 1
-fi
+for internal in JSONCoding.h JSONReader.h; do
+    if [ -e "$prefix/include/tovin/shared/$internal" ]; then
+        echo "an internal header was installed: $internal" >&2
+        exit 1
+    fi
+done
 
 "$cmake" -S "$consumer" -B "$scratch/build" -G "$generator" -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_CXX_FLAGS="$flags" >/dev/null

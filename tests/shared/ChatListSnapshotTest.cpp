@@ -28,6 +28,8 @@ TEST(ChatListSnapshot, AcceptsEveryIntegralNumberInRangeExactly) {
         {R"([{"id": 3.0, "title": "a"}, {"id": 1e3, "title": "b"}, {"id": 0.3e1, "title": "c"},
              {"id": 12300E-2, "title": "d"}, {"id": -0.0, "title": "e"}])",
          {{3, "a"}, {1000, "b"}, {3, "c"}, {123, "d"}, {0, "e"}}},
+        {R"([{"id": 0e-99999999999999999999, "title": "z"}, {"id": 1000e-3, "title": "1"}])",
+         {{0, "z"}, {1, "1"}}},
         {R"([{"id": 9223372036854775807, "title": "max"}, {"id": -9223372036854775808, "title": "min"},
              {"id": 9223372036854775807.0, "title": "max"}, {"id": -92233720368547758.08e2, "title": "min"}])",
          {{int64Max, "max"}, {int64Min, "min"}, {int64Max, "max"}, {int64Min, "min"}}},
@@ -35,42 +37,76 @@ TEST(ChatListSnapshot, AcceptsEveryIntegralNumberInRangeExactly) {
              {"id": 7, "title": "x/y"}])",
          {{7, "x/y"}, {7, "x/y"}}},
         {"\xEF\xBB\xBF[{\"id\": 1, \"title\": \"\xC3\xA9t\xC3\xA9\"}]", {{1, "\xC3\xA9t\xC3\xA9"}}},
+        {R"([{"\u0069d": 1, "title": "\ud83d\ude00", "x": [true, false, null, -1.5e-3, 1e400, {"": {}}]}])",
+         {{1, "\xF0\x9F\x98\x80"}}},
     };
     for (const auto& [json, entries] : cases)
         EXPECT_EQ(ChatListSnapshot::decode(json), entries) << json;
 }
 
 TEST(ChatListSnapshot, RejectsTheWholeListForOneBadElement) {
-    for (const char* json : {"",
-                             "{}",
-                             "3",
-                             "null",
-                             "[1]",
-                             R"([[{"id": 1, "title": "a"}]])",
-                             R"([{"id": 1, "title": "a"},)",
-                             R"([{"id": 1, "title": "a"}] [])",
-                             "[{\"id\": 1, \"title\": \"\xFF\"}]",
-                             R"([{"id": "3", "title": "a"}])",
-                             R"([{"id": 3.5, "title": "a"}])",
-                             R"([{"id": 3.0000000000000000001, "title": "a"}])",
-                             R"([{"id": 9223372036854775808, "title": "a"}])",
-                             R"([{"id": -9223372036854775809, "title": "a"}])",
-                             R"([{"id": 4611686018427387904.5, "title": "a"}])",
-                             R"([{"id": 1e19, "title": "a"}])",
-                             R"([{"id": null, "title": "a"}])",
-                             R"([{"id": [1], "title": "a"}])",
-                             R"([{"id": 1}])",
-                             R"([{"title": "a"}])",
-                             R"([{"id": 1, "title": null}])",
-                             R"([{"id": 1, "title": {"text": "a"}}])",
-                             R"([{"Id": 1, "title": "a"}])",
-                             R"([{"id": 1, "title": "a"}, {"id": 2.5, "title": "b"}])"})
+    using namespace std::string_view_literals;
+    const std::string deep = R"([{"id": 1, "title": "a", "x": )" + std::string(100'000, '[');
+    const std::string_view cases[] = {"",
+                                      "{}",
+                                      "3",
+                                      "null",
+                                      "[1]",
+                                      R"([[{"id": 1, "title": "a"}]])",
+                                      R"([{"id": 1, "title": "a"},)",
+                                      R"([{"id": 1, "title": "a"}] [])",
+                                      R"([{"id": 1, "title": "a"}]])",
+                                      R"([{"id": 1, "title": "a", "x": [1,]}])",
+                                      R"([{"id": 1, "title": "a", "x": {"y": tru}}])",
+                                      R"([{"id": 1, "title": "a", "x": nulll}])",
+                                      R"([{"id": 1, "title": "a", "x": 01}])",
+                                      R"([{"id": 1, "title": "a", "x": "\q"}])",
+                                      R"([{"id": 1, "title": "a", "x": "\ud800"}])",
+                                      R"([{"id": 01, "title": "a"}])",
+                                      deep,
+                                      "[{\"id\": 1, \"title\": \"ab\"}]\0garbage"sv,
+                                      "[{\"id\": 1, \"title\": \"ab\"}]\0"sv,
+                                      "[{\"id\": 1, \"title\": \"a\0b\"}]"sv,
+                                      "[{\"id\": 1, \"title\": \"\xFF\"}]",
+                                      R"([{"id": "3", "title": "a"}])",
+                                      R"([{"id": 3.5, "title": "a"}])",
+                                      R"([{"id": 3.0000000000000000001, "title": "a"}])",
+                                      R"([{"id": 9223372036854775808, "title": "a"}])",
+                                      R"([{"id": -9223372036854775809, "title": "a"}])",
+                                      R"([{"id": 4611686018427387904.5, "title": "a"}])",
+                                      R"([{"id": 1e19, "title": "a"}])",
+                                      R"([{"id": 1.5e-9223372036854775808, "title": "a"}])",
+                                      R"([{"id": 1e9223372036854775807, "title": "a"}])",
+                                      R"([{"id": 1e99999999999999999999, "title": "a"}])",
+                                      R"([{"id": null, "title": "a"}])",
+                                      R"([{"id": [1], "title": "a"}])",
+                                      R"([{"id": 1}])",
+                                      R"([{"title": "a"}])",
+                                      R"([{"id": 1, "title": null}])",
+                                      R"([{"id": 1, "title": {"text": "a"}}])",
+                                      R"([{"Id": 1, "title": "a"}])",
+                                      R"([{"id": 1, "title": "a"}, {"id": 2.5, "title": "b"}])"};
+    for (const std::string_view json : cases)
         EXPECT_THROW(ChatListSnapshot::decode(json), DecodeError) << json;
+}
 
-    try {
-        ChatListSnapshot::decode(R"([{"id": 1, "title": "a"}, {"id": 2.5, "title": "b"}])");
-    } catch (const DecodeError& error) {
-        EXPECT_THAT(error.what(), HasSubstr(R"(element 2 has an "id")"));
+TEST(ChatListSnapshot, SaysBrieflyWhereTheSnapshotIsWrong) {
+    const std::string hugeId = R"([{"title": "a", "id": )" + std::string(1'000'000, '7') + "}]";
+    const std::pair<std::string, std::string> cases[] = {
+        {R"([{"id": 1, "title": "a"}, {"id": 2.5, "title": "b"}])",
+         R"(element 2 has an "id" that is not an integer in the signed 64-bit range: 2.5)"},
+        {hugeId, R"(element 1 has an "id" that is not an integer in the signed 64-bit range: 77)"},
+        {R"([{"id": 1, "title": "a"}, 7])", "element 2 is not an object: 7"},
+        {R"([{"id": 1, "title": "a", "x": tru}])", "not valid JSON near byte 31: "},
+    };
+    for (const auto& [json, message] : cases) {
+        try {
+            ChatListSnapshot::decode(json);
+            ADD_FAILURE() << json << " was read";
+        } catch (const DecodeError& error) {
+            EXPECT_THAT(error.what(), HasSubstr(message));
+            EXPECT_LT(std::string_view(error.what()).size(), 200u);
+        }
     }
 }
 

@@ -50,7 +50,7 @@ TEST(Manifest, LeavesOutAbsentTextAndURLButNeverAttachments) {
 TEST(Manifest, RoundTripsExactly) {
     for (const std::int64_t chatId : {std::numeric_limits<std::int64_t>::min(), std::int64_t{-1},
                                       std::int64_t{0}, std::numeric_limits<std::int64_t>::max()}) {
-        const Manifest manifest{chatId, "", "u", {{Kind::file, ""}}, milliseconds(0.001)};
+        const Manifest manifest{chatId, "", "u", {{Kind::file, "..."}}, milliseconds(0.001)};
         EXPECT_EQ(Manifest::decode(manifest.encode()), manifest);
     }
 }
@@ -62,35 +62,52 @@ TEST(Manifest, ReadsWhatTheHostMayWrite) {
           R"({"chatId":0.03e2,"createdAt":5.0,"attachments":[{"kind":"image","filename":"a"}],
                  "text":null,"url":null})",
           R"({"chatId":3,"createdAt":5e0,"attachments":[{"kind":"image","filename":"a",
-                 "size":12}],"id":"X","extra":{"chatId":"no"}})"})
+                 "size":12}],"id":"X","extra":{"chatId":"no"}})",
+          R"({"\u0063hatId":3,"createdAt":5000000000000000000000e-21,"text":"x","text":null,
+                 "attachments":[{"kind":"image","filename":"a","x":[1e400,{"":[]}]}]})"})
         EXPECT_EQ(Manifest::decode(json), expected) << json;
 }
 
 TEST(Manifest, RejectsAWholeDocumentForOneFault) {
-    for (const char* json :
-         {"",
-          R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"a"}])",
-          R"([])",
-          R"({"createdAt":5,"attachments":[]})",
-          R"({"chatId":1,"attachments":[]})",
-          R"({"chatId":1,"createdAt":5})",
-          R"({"chatId":null,"createdAt":5,"attachments":[]})",
-          R"({"chatId":1,"createdAt":null,"attachments":[]})",
-          R"({"chatId":1,"createdAt":5,"attachments":null})",
-          R"({"chatId":"1","createdAt":5,"attachments":[]})",
-          R"({"chatId":1.5,"createdAt":5,"attachments":[]})",
-          R"({"chatId":9223372036854775808,"createdAt":5,"attachments":[]})",
-          R"({"chatId":-9223372036854775809,"createdAt":5,"attachments":[]})",
-          R"({"chatId":-9223372036854775808.5,"createdAt":5,"attachments":[]})",
-          R"({"chatId":1,"createdAt":"2024-01-01","attachments":[]})",
-          R"({"chatId":1,"createdAt":5,"attachments":{}})",
-          R"({"chatId":1,"createdAt":5,"attachments":[],"text":5})",
-          R"({"chatId":1,"createdAt":5,"attachments":[],"url":["u"]})",
-          R"({"chatId":1,"createdAt":5,"attachments":["a"]})",
-          R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"Image","filename":"a"}]})",
-          R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"image"}]})",
-          R"({"chatId":1,"createdAt":5,"attachments":[{"filename":"a"}]})",
-          R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":7}]})"})
+    using namespace std::string_view_literals;
+    const std::string_view cases[] = {
+        "",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"a"}])",
+        R"([])",
+        R"({"createdAt":5,"attachments":[]})",
+        R"({"chatId":1,"attachments":[]})",
+        R"({"chatId":1,"createdAt":5})",
+        R"({"chatId":null,"createdAt":5,"attachments":[]})",
+        R"({"chatId":1,"createdAt":null,"attachments":[]})",
+        R"({"chatId":1,"createdAt":5,"attachments":null})",
+        R"({"chatId":"1","createdAt":5,"attachments":[]})",
+        R"({"chatId":1.5,"createdAt":5,"attachments":[]})",
+        R"({"chatId":9223372036854775808,"createdAt":5,"attachments":[]})",
+        R"({"chatId":-9223372036854775809,"createdAt":5,"attachments":[]})",
+        R"({"chatId":-9223372036854775808.5,"createdAt":5,"attachments":[]})",
+        R"({"chatId":1.5e-9223372036854775808,"createdAt":5,"attachments":[]})",
+        R"({"chatId":1,"createdAt":"2024-01-01","attachments":[]})",
+        R"({"chatId":1,"createdAt":1.5e9223372036854775807,"attachments":[]})",
+        R"({"chatId":1,"createdAt":05,"attachments":[]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[],"extra":[1,]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"a","x":tru}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[],"text":"\ud800"})",
+        R"({"chatId":1,"createdAt":5,"attachments":[]}})",
+        R"({"chatId":1,"createdAt":5,"attachments":{}})",
+        R"({"chatId":1,"createdAt":5,"attachments":[],"text":5})",
+        R"({"chatId":1,"createdAt":5,"attachments":[],"url":["u"]})",
+        R"({"chatId":1,"createdAt":5,"attachments":["a"]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"Image","filename":"a"}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"image"}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"filename":"a"}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":7}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":""}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"."}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":".."}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"a\/.."}]})",
+        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"\u0000"}]})",
+        "{\"chatId\":1,\"createdAt\":5,\"attachments\":[]}\0{\"chatId\":2}"sv};
+    for (const std::string_view json : cases)
         EXPECT_THROW(Manifest::decode(json), DecodeError) << json;
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <tuple>
+#include <unistd.h>
 
 namespace tovin {
 namespace {
@@ -72,6 +73,10 @@ TEST_F(PosixFileManagerTest, CopyNeitherReplacesNorWaits) {
     EXPECT_EQ(disk.readFile(folder / "b"), "old");
     EXPECT_EQ(errorOf([&] { disk.readFile(folder / "pipe"); }), std::errc::not_supported);
     EXPECT_EQ(errorOf([&] { disk.readFile(folder.path()); }), std::errc::is_a_directory);
+    EXPECT_EQ(disk.readFile(folder / "b", 3), "old");
+    EXPECT_EQ(errorOf([&] { disk.readFile(folder / "b", 2); }), std::errc::file_too_large);
+    ASSERT_EQ(::truncate((folder / "b").c_str(), off_t{2} << 30), 0) << "a sparse 2 GiB file";
+    EXPECT_EQ(errorOf([&] { disk.readFile(folder / "b", 16 << 20); }), std::errc::file_too_large);
 }
 
 TEST_F(PosixFileManagerTest, PrivateFilesAreNewAndTheOwnersAlone) {

@@ -133,7 +133,17 @@ TEST_F(ShareOutboxTest, PendingListsCompleteEntriesOldestFirst) {
     };
     const std::string t1 = at(100s), t2 = at(200s), t3 = at(50s);
     write(outboxURL / "not-a-uuid" / "manifest.json",
-          R"({"chatId":4,"createdAt":150000.5,"attachments":[{"kind":"file","filename":"/b"}]})");
+          R"({"chatId":4,"createdAt":150000.5,"attachments":[{"kind":"file","filename":"b"}]})");
+    int leaving = 0;
+    for (const std::string name : {"", "../../b"})
+        write(outboxURL / ("leaving " + std::to_string(++leaving)) / "manifest.json",
+              R"({"chatId":9,"createdAt":1,"attachments":[{"kind":"file","filename":")" + name +
+                  "\"}]}");
+    const std::string limit = R"({"chatId":10,"createdAt":1,"attachments":[]})";
+    write(outboxURL / "at the limit" / "manifest.json",
+          limit + std::string((16 << 20) - limit.size(), ' '));
+    write(outboxURL / "over the limit" / "manifest.json",
+          limit + std::string((16 << 20) - limit.size() + 1, ' '));
     write(outboxURL / ".hidden" / "manifest.json",
           R"({"chatId":5,"createdAt":1,"attachments":[]})");
     write(outboxURL / "capital" / "manifest.json",
@@ -142,8 +152,8 @@ TEST_F(ShareOutboxTest, PendingListsCompleteEntriesOldestFirst) {
     write(outboxURL / "stray.json", R"({"chatId":8,"createdAt":1,"attachments":[]})");
     fs::create_directories(outboxURL / "leftover" / "attachments");
 
-    EXPECT_THAT(ids(), ElementsAre(t3, t1, "not-a-uuid", t2));
-    EXPECT_THAT(outbox.pending()[2].attachmentURLs(),
+    EXPECT_THAT(ids(), ElementsAre("at the limit", t3, t1, "not-a-uuid", t2));
+    EXPECT_THAT(outbox.pending()[3].attachmentURLs(),
                 ElementsAre(outboxURL / "not-a-uuid" / "attachments" / "b"));
     EXPECT_TRUE(fs::exists(outboxURL / "leftover")) << "the reader repairs nothing";
 }
