@@ -2,7 +2,9 @@
 
 #include "shared/FileDescriptor.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,12 +30,23 @@ public:
     // Creates the folder and any missing parents; a folder that exists already is success.
     virtual void createDirectory(const std::filesystem::path& folder) = 0;
 
+    // Told the size of each piece of a copy as it lands, a piece being at most 64 MiB (a file
+    // whose blocks the file system shares with its copy counts as one piece).
+    using CopyProgress = std::function<void(std::uintmax_t bytesCopied)>;
+
     // Copies a regular file, or a folder with everything in it, to `destination`, which must not
     // exist and is never overwritten. A symbolic link given as `source` is followed; links inside
     // a folder are copied as links. Anything else (a FIFO, a device, a socket) is refused with
-    // `std::errc::not_supported`. The copy is on disk when this returns.
+    // `std::errc::not_supported`. The copy is on disk when this returns. `progress`, when given,
+    // is called on this thread.
     virtual void copyItem(const std::filesystem::path& source,
-                          const std::filesystem::path& destination) = 0;
+                          const std::filesystem::path& destination,
+                          const CopyProgress& progress) = 0;
+
+    // The bytes that `copyItem` would copy from `source`: the size of a regular file, or the sizes
+    // of the regular files in a folder and its subfolders, links followed as `copyItem` follows
+    // them.
+    virtual std::uintmax_t contentSize(const std::filesystem::path& source) = 0;
 
     // The folder's immediate children whose names do not begin with a dot, in the order the file
     // system gives them.

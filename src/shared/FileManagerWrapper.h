@@ -17,9 +17,12 @@ public:
     void createDirectory(const std::filesystem::path& folder) override {
         target_->createDirectory(folder);
     }
-    void copyItem(const std::filesystem::path& source,
-                  const std::filesystem::path& destination) override {
-        target_->copyItem(source, destination);
+    void copyItem(const std::filesystem::path& source, const std::filesystem::path& destination,
+                  const CopyProgress& progress) override {
+        target_->copyItem(source, destination, progress);
+    }
+    std::uintmax_t contentSize(const std::filesystem::path& source) override {
+        return target_->contentSize(source);
     }
     std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) override {

@@ -37,7 +37,17 @@ FileDescriptor openFile(const fs::path& path, int flags, mode_t mode = 0) {
     }
 }
 
-bool copyByReading(int in, const FileDescriptor& out) {
+using CopyProgress = FileManager::CopyProgress;
+
+// The most a copy moves between two progress reports.
+constexpr std::size_t pieceSize = std::size_t{64} << 20;
+
+void report(const CopyProgress& progress, std::uintmax_t bytes) {
+    if (progress && bytes > 0)
+        progress(bytes);
+}
+
+bool copyByReading(int in, const FileDescriptor& out, const CopyProgress& progress) {
     std::array<char, 1 << 20> buffer;
     for (;;) {
         const ssize_t count = ::read(in, buffer.data(), buffer.size());
@@ -47,28 +57,33 @@ bool copyByReading(int in, const FileDescriptor& out) {
             return false;
         if (count > 0 && !out.writeAll({buffer.data(), static_cast<std::size_t>(count)}))
             return false;
+        report(progress, count > 0 ? static_cast<std::uintmax_t>(count) : 0);
     }
 }
 
 // The kernel's copy: shared blocks where the file system has them, else an in-kernel copy, else
 // plain reads and writes when the kernel cannot copy between these two files.
-bool copyContents(int in, const FileDescriptor& out) {
-    if (::ioctl(out.get(), FICLONE, in) == 0)
+bool copyContents(int in, std::uintmax_t size, const FileDescriptor& out,
+                  const CopyProgress& progress) {
+    if (::ioctl(out.get(), FICLONE, in) == 0) {
+        report(progress, size);
         return true;
+    }
     bool copiedAny = false;
     for (;;) {
-        const ssize_t count = ::copy_file_range(in, nullptr, out.get(), nullptr, 1 << 30, 0);
+        const ssize_t count = ::copy_file_range(in, nullptr, out.get(), nullptr, pieceSize, 0);
         if (count == 0)
             return true;
         if (count > 0) {
             copiedAny = true;
+            report(progress, static_cast<std::uintmax_t>(count));
             continue;
         }
         if (errno == EINTR)
             continue;
         const bool unsupported =
             errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
-        return unsupported && !copiedAny && copyByReading(in, out);
+        return unsupported && !copiedAny && copyByReading(in, out, progress);
     }
 }
 
@@ -77,24 +92,26 @@ void syncDescriptor(int fd, const fs::path& path) {
         fail("cannot flush to disk", path);
 }
 
-void copyNode(const fs::path& source, const fs::path& destination, bool followLinks);
+void copyNode(const fs::path& source, const fs::path& destination, bool followLinks,
+              const CopyProgress& progress);
 
 void copyFile(int in, const struct stat& status, const fs::path& source,
-              const fs::path& destination) {
+              const fs::path& destination, const CopyProgress& progress) {
     const FileDescriptor out =
         openFile(destination, O_WRONLY | O_CREAT | O_EXCL, status.st_mode & 0777);
     if (!out)
         fail("cannot create the copy", source, destination);
-    if (!copyContents(in, out))
+    if (!copyContents(in, static_cast<std::uintmax_t>(status.st_size), out, progress))
         fail("cannot copy", source, destination);
     syncDescriptor(out.get(), destination);
 }
 
-void copyFolder(const struct stat& status, const fs::path& source, const fs::path& destination) {
+void copyFolder(const struct stat& status, const fs::path& source, const fs::path& destination,
+                const CopyProgress& progress) {
     if (::mkdir(destination.c_str(), (status.st_mode & 0777) | S_IRWXU) != 0)
         fail("cannot create the copy", source, destination);
     for (const fs::directory_entry& child : fs::directory_iterator(source))
-        copyNode(child.path(), destination / child.path().filename(), false);
+        copyNode(child.path(), destination / child.path().filename(), false, progress);
     const FileDescriptor folder = openFile(destination, O_RDONLY | O_DIRECTORY);
     if (!folder)
         fail("cannot open", destination);
@@ -109,7 +126,8 @@ void copyLink(const fs::path& source, const fs::path& destination) {
 }
 
 // Links inside a copied folder stay links; the item the caller names is followed.
-void copyNode(const fs::path& source, const fs::path& destination, bool followLinks) {
+void copyNode(const fs::path& source, const fs::path& destination, bool followLinks,
+              const CopyProgress& progress) {
     struct stat status {};
     if ((followLinks ? ::stat(source.c_str(), &status) : ::lstat(source.c_str(), &status)) != 0)
         fail("cannot copy", source, destination);
@@ -128,9 +146,9 @@ void copyNode(const fs::path& source, const fs::path& destination, bool followLi
         fail("not a regular file or folder", source, destination,
              std::make_error_code(std::errc::not_supported));
     if (S_ISDIR(opened.st_mode))
-        copyFolder(opened, source, destination);
+        copyFolder(opened, source, destination, progress);
     else
-        copyFile(in.get(), opened, source, destination);
+        copyFile(in.get(), opened, source, destination, progress);
 }
 
 // A hidden name beside `file` that no other writer picks.
@@ -181,8 +199,23 @@ void PosixFileManager::createDirectory(const fs::path& folder) {
         fail("cannot create folder", folder, error);
 }
 
-void PosixFileManager::copyItem(const fs::path& source, const fs::path& destination) {
-    copyNode(source, destination, true);
+void PosixFileManager::copyItem(const fs::path& source, const fs::path& destination,
+                                const CopyProgress& progress) {
+    copyNode(source, destination, true, progress);
+}
+
+std::uintmax_t PosixFileManager::contentSize(const fs::path& source) {
+    struct stat status {};
+    if (::stat(source.c_str(), &status) != 0)
+        fail("cannot read", source);
+    if (!S_ISDIR(status.st_mode))
+        return S_ISREG(status.st_mode) ? static_cast<std::uintmax_t>(status.st_size) : 0;
+    std::uintmax_t total = 0;
+    for (const fs::directory_entry& item : fs::recursive_directory_iterator(source)) {
+        if (item.symlink_status().type() == fs::file_type::regular)
+            total += item.file_size();
+    }
+    return total;
 }
 
 std::vector<fs::path> PosixFileManager::contentsOfDirectory(const fs::path& folder) {

@@ -58,7 +58,17 @@ ShareOutbox::ShareOutbox(fs::path outboxURL, std::shared_ptr<FileManager> fileMa
 
 std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::string>& text,
                                  const std::optional<std::string>& url,
-                                 const std::vector<AttachmentSource>& attachments) const {
+                                 const std::vector<AttachmentSource>& attachments,
+                                 const Progress& progress) const {
+    std::uintmax_t bytesTotal = 0, bytesDone = 0;
+    FileManager::CopyProgress copied;
+    if (progress) {
+        for (const AttachmentSource& attachment : attachments)
+            bytesTotal += fileManager_->contentSize(attachment.source);
+        progress(0, bytesTotal);
+        copied = [&](std::uintmax_t bytes) { progress(bytesDone += bytes, bytesTotal); };
+    }
+
     fileManager_->createDirectory(outboxURL_);
     std::string id = uuids_->newUUID();
     const fs::path entry = outboxURL_ / id;
@@ -74,7 +84,7 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
             if (name.empty())
                 name = uuids_->newUUID();
             name = freeName(name, taken);
-            fileManager_->copyItem(attachment.source, folder / name);
+            fileManager_->copyItem(attachment.source, folder / name, copied);
             recorded.push_back({attachment.kind, name});
             taken.insert(std::move(name));
         }

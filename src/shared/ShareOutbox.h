@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,13 +81,19 @@ public:
 
     const std::filesystem::path& outboxURL() const { return outboxURL_; }
 
+    // Called on the writing thread between chunks of at most 64 MiB.
+    using Progress = std::function<void(std::uintmax_t bytesDone, std::uintmax_t bytesTotal)>;
+
     // Queues one share and returns its entry id once the entry is complete and on disk. The
     // copies keep their sources' names; a name already taken in this share gets " 2", " 3", …
     // before its extension. Throws the first error unchanged and removes nothing it made: an
-    // entry left without its manifest is never listed.
+    // entry left without its manifest is never listed. `progress`, when given, hears of the
+    // bytes copied so far out of those the sources held before copying began (counted once, at
+    // the start; a folder counts its regular files), first with none done.
     std::string enqueue(std::int64_t chatId, const std::optional<std::string>& text,
                         const std::optional<std::string>& url,
-                        const std::vector<AttachmentSource>& attachments) const;
+                        const std::vector<AttachmentSource>& attachments,
+                        const Progress& progress = {}) const;
 
     // The complete entries, earliest `createdAt` first. Never fails: a missing outbox gives the
     // empty list; hidden children, plain files and entries without a readable, valid manifest

@@ -2,8 +2,10 @@
 
 #include "support/TemporaryFolder.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <numeric>
 #include <sys/stat.h>
 #include <tuple>
 
@@ -32,7 +34,8 @@ protected:
 };
 
 TEST_F(PosixFileManagerTest, CopiesFilesWholeAndFoldersWithEverythingInThem) {
-    std::string big(3 * 1024 * 1024 + 17, '\0');
+    // Over one piece of progress, so that a copy must report more than once.
+    std::string big(67 * 1024 * 1024 + 17, '\0');
     for (std::size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>((i * 7919) >> 3);
     writeText(folder / "big.bin", big);
@@ -42,8 +45,17 @@ TEST_F(PosixFileManagerTest, CopiesFilesWholeAndFoldersWithEverythingInThem) {
     fs::create_symlink("sub/leaf", folder / "tree" / "link");
     fs::create_symlink(folder / "big.bin", folder / "alias");
 
-    disk.copyItem(folder / "tree", folder / "tree copy");
-    disk.copyItem(folder / "alias", folder / "alias copy");
+    std::vector<std::uintmax_t> pieces;
+    const auto progress = [&](std::uintmax_t bytes) { pieces.push_back(bytes); };
+    disk.copyItem(folder / "tree", folder / "tree copy", progress);
+    EXPECT_EQ(std::accumulate(pieces.begin(), pieces.end(), std::uintmax_t{0}), 2u);
+    EXPECT_EQ(disk.contentSize(folder / "tree"), 2u) << "a link inside is not followed";
+    pieces.clear();
+    disk.copyItem(folder / "alias", folder / "alias copy", progress);
+    EXPECT_EQ(disk.contentSize(folder / "alias"), big.size());
+    EXPECT_EQ(std::accumulate(pieces.begin(), pieces.end(), std::uintmax_t{0}), big.size());
+    EXPECT_GE(pieces.size(), 2u);
+    EXPECT_LE(*std::max_element(pieces.begin(), pieces.end()), 64u << 20);
 
     EXPECT_EQ(disk.readFile(folder / "tree copy" / ".hidden"), "h");
     EXPECT_EQ(disk.readFile(folder / "tree copy" / "sub" / "leaf"), "l");
@@ -67,7 +79,7 @@ TEST_F(PosixFileManagerTest, CopyNeitherReplacesNorWaits) {
         {"d", "c", std::errc::not_supported},
     };
     for (const auto& [source, destination, error] : cases)
-        EXPECT_EQ(errorOf([&] { disk.copyItem(folder / source, folder / destination); }), error)
+        EXPECT_EQ(errorOf([&] { disk.copyItem(folder / source, folder / destination, {}); }), error)
             << source;
     EXPECT_EQ(disk.readFile(folder / "b"), "old");
     EXPECT_EQ(errorOf([&] { disk.readFile(folder / "pipe"); }), std::errc::not_supported);

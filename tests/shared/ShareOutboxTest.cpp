@@ -4,6 +4,7 @@
 #include "support/Fakes.h"
 #include "support/TemporaryFolder.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -58,6 +59,7 @@ TEST_F(ShareOutboxTest, AShareWithoutFilesIsAFolderWithOnlyItsManifest) {
 }
 
 TEST_F(ShareOutboxTest, CopiesInOrderUnderNamesMadeUniqueWithinTheShare) {
+    std::vector<std::pair<std::uintmax_t, std::uintmax_t>> progress;
     const std::string id = outbox.enqueue(
         1, "text", "https://example.org",
         {{Kind::image, source("camera/IMG_0001.JPG", "first")},
@@ -67,7 +69,8 @@ TEST_F(ShareOutboxTest, CopiesInOrderUnderNamesMadeUniqueWithinTheShare) {
          {Kind::file, source("y/README", "r2")},
          {Kind::file, source("z/IMG_0001 2.JPG", "literal")},
          {Kind::file, folder / "sources" / "."},
-         {Kind::file, folder / "sources" / "x" / ".."}});
+         {Kind::file, folder / "sources" / "x" / ".."}},
+        [&](std::uintmax_t done, std::uintmax_t total) { progress.emplace_back(done, total); });
 
     const auto share = outbox.pending().at(0);
     EXPECT_THAT(share.manifest.attachments,
@@ -85,6 +88,12 @@ TEST_F(ShareOutboxTest, CopiesInOrderUnderNamesMadeUniqueWithinTheShare) {
     EXPECT_EQ(disk->readFile(urls[4]), "r2");
     EXPECT_EQ(disk->readFile(urls[5]), "literal");
     EXPECT_EQ(disk->readFile(urls[7] / "x" / "README"), "r1");
+
+    // The sources' bytes, the folders copied twice over by the last two attachments included.
+    const std::uintmax_t total = 5 + 6 + 4 + 2 + 2 + 7 + 2 * (5 + 6 + 4 + 2 + 2 + 7);
+    EXPECT_EQ(progress.front(), std::make_pair(std::uintmax_t{0}, total));
+    EXPECT_EQ(progress.back(), std::make_pair(total, total));
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
 }
 
 TEST_F(ShareOutboxTest, RefusesWhatIsNeitherAFileNorAFolder) {

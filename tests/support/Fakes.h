@@ -60,10 +60,10 @@ public:
         step(folder);
         FileManagerWrapper::createDirectory(folder);
     }
-    void copyItem(const std::filesystem::path& source,
-                  const std::filesystem::path& destination) override {
+    void copyItem(const std::filesystem::path& source, const std::filesystem::path& destination,
+                  const CopyProgress& progress) override {
         step(destination);
-        FileManagerWrapper::copyItem(source, destination);
+        FileManagerWrapper::copyItem(source, destination, progress);
     }
     void writeFile(const std::filesystem::path& file, std::string_view bytes,
                    WriteMode mode) override {
