@@ -288,7 +288,8 @@ FileDescriptor PosixFileManager::createPrivateFile(const fs::path& file) {
 
 fs::path PosixFileManager::temporaryDirectory() {
     const std::optional<std::string> folder = environment_->variable("TMPDIR");
-    return folder && !folder->empty() ? fs::path(*folder) : fs::path("/tmp");
+    // A relative folder would name another place once the current folder changes.
+    return folder && !folder->empty() ? fs::absolute(*folder) : fs::path("/tmp");
 }
 
 } // namespace tovin

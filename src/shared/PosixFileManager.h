@@ -9,7 +9,8 @@ namespace tovin {
 
 // The file manager of this machine: POSIX calls, with large files copied by the kernel (a
 // reflink where the file system has them, else `copy_file_range`, else reads and writes).
-// The temporary folder is "TMPDIR" of the given environment, else "/tmp".
+// The temporary folder is "TMPDIR" of the given environment, taken from the current folder when
+// relative, else "/tmp".
 class PosixFileManager final : public FileManager {
 public:
     explicit PosixFileManager(
