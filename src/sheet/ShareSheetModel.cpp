@@ -25,11 +25,15 @@ char32_t codePointAt(QStringView text, qsizetype at) {
 
 // Where the first `count` user-perceived characters of `text` end when more follow; no value when
 // the text has no more than `count`. Only a prefix is analysed, widened until it settles the
-// question, so that a pasted book costs no more than a sentence: a boundary inside a prefix is
-// one of the whole text, except the prefix's own end.
+// question, so that a pasted book costs no more than a sentence. Whether a character ends at a
+// place depends on what comes before it and on one code point after it, so a boundary inside a
+// prefix of whole code points is one of the whole text, except the prefix's own end.
 std::optional<qsizetype> endOfCharacters(const QString& text, int count) {
     for (qsizetype scope = 1024;; scope *= 16) {
-        const QStringView prefix = QStringView(text).first(std::min(scope, text.size()));
+        qsizetype length = std::min(scope, text.size());
+        if (length < text.size() && text[length - 1].isHighSurrogate())
+            --length;
+        const QStringView prefix = QStringView(text).first(length);
         QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, prefix.data(), prefix.size());
         int characters = 0;
         int indicators = 0;

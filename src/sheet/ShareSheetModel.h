@@ -35,7 +35,8 @@ public:
 
     // Keeps the chats whose title contains the query made of `searchText` (see
     // ChatSearchIndex::query), every chat when the query is empty, in the order of allChats().
-    // The table is reset, so no row is selected until the view reports one.
+    // The table is reset, so no row is selected until the view reports one. The first query that
+    // is not empty prepares every title for searching, once; loading never does.
     void applyFilter(const QString& searchText);
 
     // Takes the view's selected row, no value (or a negative row) meaning none, and recomputes
@@ -85,6 +86,7 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 signals:
+    // Each when its value changes; summaryChanged at every updateSummary().
     void sendEnabledChanged(bool enabled);
     void summaryChanged(const QString& summary);
     void errorLineChanged(const QString& errorLine);
