@@ -60,6 +60,11 @@ public:
     // Deletes the item, and everything in it when it is a folder.
     virtual void removeItem(const std::filesystem::path& item) = 0;
 
+    // Gives the item a new name on the same file system in one step; an existing `destination`
+    // is never replaced.
+    virtual void moveItem(const std::filesystem::path& source,
+                          const std::filesystem::path& destination) = 0;
+
     // All the bytes of the file. Anything but a regular file is refused without waiting on it.
     virtual std::string readFile(const std::filesystem::path& file) = 0;
 

@@ -32,6 +32,10 @@ public:
         return target_->isDirectory(item);
     }
     void removeItem(const std::filesystem::path& item) override { target_->removeItem(item); }
+    void moveItem(const std::filesystem::path& source,
+                  const std::filesystem::path& destination) override {
+        target_->moveItem(source, destination);
+    }
     std::string readFile(const std::filesystem::path& file) override {
         return target_->readFile(file);
     }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <random>
@@ -238,6 +239,17 @@ void PosixFileManager::removeItem(const fs::path& item) {
         error = std::make_error_code(std::errc::no_such_file_or_directory);
     if (error)
         fail("cannot remove", item, error);
+}
+
+void PosixFileManager::moveItem(const fs::path& source, const fs::path& destination) {
+    int moved =
+        ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE);
+    // A file system that cannot promise not to replace: check first, then rename.
+    if (moved != 0 && errno == EINVAL && ::access(destination.c_str(), F_OK) != 0 &&
+        errno == ENOENT)
+        moved = ::rename(source.c_str(), destination.c_str());
+    if (moved != 0)
+        fail("cannot move", source, destination);
 }
 
 std::string PosixFileManager::readFile(const fs::path& file) {

@@ -23,6 +23,8 @@ public:
     contentsOfDirectory(const std::filesystem::path& folder) override;
     bool isDirectory(const std::filesystem::path& item) override;
     void removeItem(const std::filesystem::path& item) override;
+    void moveItem(const std::filesystem::path& source,
+                  const std::filesystem::path& destination) override;
     std::string readFile(const std::filesystem::path& file) override;
     void writeFile(const std::filesystem::path& file, std::string_view bytes,
                    WriteMode mode) override;

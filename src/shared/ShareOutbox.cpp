@@ -9,6 +9,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Names a folder on its way out of the outbox.
+constexpr char removingPrefix[] = ".removing-";
+
 // The name a source is known by: its last path component, trailing separators aside. "." and
 // ".." name nothing that could be stored, so they count as no name.
 std::string lastPathComponent(const fs::path& source) {
@@ -125,8 +128,10 @@ std::vector<ShareOutbox::PendingShare> ShareOutbox::pending() const {
 }
 
 void ShareOutbox::remove(const PendingShare& share) const {
+    const fs::path hidden = share.folder.parent_path() / (removingPrefix + uuids_->newUUID());
     try {
-        fileManager_->removeItem(share.folder);
+        fileManager_->moveItem(share.folder, hidden);
+        fileManager_->removeItem(hidden);
     } catch (const std::exception&) {
         // Already gone, or not ours to delete: the next listing shows what is left.
     }

@@ -100,7 +100,9 @@ public:
     // are passed over.
     std::vector<PendingShare> pending() const;
 
-    // Deletes the share's folder with everything in it; a failure is ignored.
+    // Deletes the share's folder with everything in it; a failure is ignored, and a share already
+    // gone is no failure. The folder first leaves the listing whole, under a hidden name beside
+    // it, so that a removal cut short never leaves a listed share with files missing.
     void remove(const PendingShare& share) const;
 
 private:

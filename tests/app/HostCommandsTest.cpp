@@ -18,11 +18,21 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-// Deletes nothing, as when the disk fails under the removal.
+// Deletes nothing, as on a disk that has become read-only.
 struct RemovalFails final : FileManagerWrapper {
     using FileManagerWrapper::FileManagerWrapper;
-    void removeItem(const fs::path& item) override {
-        throw fs::filesystem_error("remove", item, std::make_error_code(std::errc::io_error));
+    void moveItem(const fs::path& item, const fs::path&) override {
+        throw fs::filesystem_error("move", item,
+                                   std::make_error_code(std::errc::read_only_file_system));
+    }
+};
+
+// Another host removes each share just before this one does.
+struct RemovedMeanwhile final : FileManagerWrapper {
+    using FileManagerWrapper::FileManagerWrapper;
+    void moveItem(const fs::path& item, const fs::path& destination) override {
+        fs::remove_all(item);
+        FileManagerWrapper::moveItem(item, destination);
     }
 };
 
@@ -117,7 +127,7 @@ TEST_F(HostCommandsTest, OutboxListShowsEachShareOldestFirst) {
 }
 
 TEST_F(HostCommandsTest, OutboxRemoveDeletesListedEntriesAndReportsTheRest) {
-    for (const std::string id : {"first", "kept", "third"})
+    for (const std::string id : {"first", "kept", "third", "raced"})
         queue(id, R"({"attachments": [], "chatId": 1, "createdAt": 0})");
     fs::create_directories(outbox() / "unfinished" / "attachments"); // no manifest yet
 
@@ -127,7 +137,10 @@ TEST_F(HostCommandsTest, OutboxRemoveDeletesListedEntriesAndReportsTheRest) {
 
     for (const std::string id : {".", "..", "unfinished", "../outbox", "kept/.."})
         EXPECT_EQ(run("outbox remove -- " + id), host::failure) << id;
-    fileManager = std::make_shared<RemovalFails>(fileManager);
+    const std::shared_ptr<FileManager> disk = fileManager;
+    fileManager = std::make_shared<RemovedMeanwhile>(disk);
+    EXPECT_EQ(run("outbox remove raced"), host::success) << err.str();
+    fileManager = std::make_shared<RemovalFails>(disk);
     EXPECT_EQ(run("outbox remove kept"), host::failure);
     EXPECT_NE(err.str().find("could not remove"), std::string::npos) << err.str();
     EXPECT_TRUE(fs::exists(outbox() / "kept/manifest.json") &&
