@@ -2,9 +2,11 @@
 
 #include "shared/FileDescriptor.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,9 +55,18 @@ public:
     virtual std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) = 0;
 
+    // Every child of the folder, hidden ones included, in the order the file system gives them.
+    virtual std::vector<std::filesystem::path>
+    allContentsOfDirectory(const std::filesystem::path& folder) = 0;
+
     // Whether the item exists and is a folder, a symbolic link counting as what it points to.
     // Never throws: an item that cannot be examined is not a folder.
     virtual bool isDirectory(const std::filesystem::path& item) = 0;
+
+    // When the item last changed (for a folder, its list of names), a symbolic link counting as
+    // what it points to; no value when it does not exist or cannot be examined.
+    virtual std::optional<std::chrono::system_clock::time_point>
+    modificationDate(const std::filesystem::path& item) = 0;
 
     // Deletes the item, and everything in it when it is a folder.
     virtual void removeItem(const std::filesystem::path& item) = 0;

@@ -28,8 +28,16 @@ public:
     contentsOfDirectory(const std::filesystem::path& folder) override {
         return target_->contentsOfDirectory(folder);
     }
+    std::vector<std::filesystem::path>
+    allContentsOfDirectory(const std::filesystem::path& folder) override {
+        return target_->allContentsOfDirectory(folder);
+    }
     bool isDirectory(const std::filesystem::path& item) override {
         return target_->isDirectory(item);
+    }
+    std::optional<std::chrono::system_clock::time_point>
+    modificationDate(const std::filesystem::path& item) override {
+        return target_->modificationDate(item);
     }
     void removeItem(const std::filesystem::path& item) override { target_->removeItem(item); }
     void moveItem(const std::filesystem::path& source,

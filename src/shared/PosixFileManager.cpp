@@ -228,9 +228,27 @@ std::vector<fs::path> PosixFileManager::contentsOfDirectory(const fs::path& fold
     return children;
 }
 
+std::vector<fs::path> PosixFileManager::allContentsOfDirectory(const fs::path& folder) {
+    std::vector<fs::path> children;
+    for (const fs::directory_entry& child : fs::directory_iterator(folder))
+        children.push_back(child.path());
+    return children;
+}
+
 bool PosixFileManager::isDirectory(const fs::path& item) {
     std::error_code error;
     return fs::is_directory(item, error);
+}
+
+std::optional<std::chrono::system_clock::time_point>
+PosixFileManager::modificationDate(const fs::path& item) {
+    struct stat status {};
+    if (::stat(item.c_str(), &status) != 0)
+        return std::nullopt;
+    const std::chrono::nanoseconds since1970 = std::chrono::seconds(status.st_mtim.tv_sec) +
+                                               std::chrono::nanoseconds(status.st_mtim.tv_nsec);
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(since1970));
 }
 
 void PosixFileManager::removeItem(const fs::path& item) {

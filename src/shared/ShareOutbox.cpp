@@ -75,32 +75,86 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
     fileManager_->createDirectory(outboxURL_);
     std::string id = uuids_->newUUID();
     const fs::path entry = outboxURL_ / id;
-    fileManager_->createDirectory(entry);
-
-    std::vector<Manifest::Attachment> recorded;
-    if (!attachments.empty()) {
-        const fs::path folder = entry / "attachments";
-        fileManager_->createDirectory(folder);
-        std::set<std::string> taken;
-        for (const AttachmentSource& attachment : attachments) {
-            std::string name = lastPathComponent(attachment.source);
-            if (name.empty())
-                name = uuids_->newUUID();
-            name = freeName(name, taken);
-            fileManager_->copyItem(attachment.source, folder / name, copied);
-            recorded.push_back({attachment.kind, name});
-            taken.insert(std::move(name));
-        }
-        // The copies, and the folder holding them, are on disk before a manifest can name them.
-        fileManager_->synchronize(folder);
-        fileManager_->synchronize(entry);
+    try {
+        fileManager_->createDirectory(entry);
+        std::vector<Manifest::Attachment> recorded = copyAttachments(attachments, entry, copied);
+        // So is the entry's own name.
+        fileManager_->synchronize(outboxURL_);
+        const Manifest manifest{chatId, text, url, std::move(recorded), Timestamp(clock_->now())};
+        fileManager_->writeFile(entry / "manifest.json", manifest.encode(), WriteMode::atomic);
+    } catch (...) {
+        abandon(entry);
+        throw;
     }
-    // So is the entry's own name.
-    fileManager_->synchronize(outboxURL_);
-
-    const Manifest manifest{chatId, text, url, std::move(recorded), Timestamp(clock_->now())};
-    fileManager_->writeFile(entry / "manifest.json", manifest.encode(), WriteMode::atomic);
     return id;
+}
+
+std::vector<ShareOutbox::Manifest::Attachment>
+ShareOutbox::copyAttachments(const std::vector<AttachmentSource>& attachments,
+                             const fs::path& entry, const FileManager::CopyProgress& copied) const {
+    std::vector<Manifest::Attachment> recorded;
+    if (attachments.empty())
+        return recorded;
+    const fs::path folder = entry / "attachments";
+    fileManager_->createDirectory(folder);
+    std::set<std::string> taken;
+    for (const AttachmentSource& attachment : attachments) {
+        std::string name = lastPathComponent(attachment.source);
+        if (name.empty())
+            name = uuids_->newUUID();
+        name = freeName(name, taken);
+        fileManager_->copyItem(attachment.source, folder / name, copied);
+        recorded.push_back({attachment.kind, name});
+        taken.insert(std::move(name));
+    }
+    // The copies, and the folder holding them, are on disk before a manifest can name them.
+    fileManager_->synchronize(folder);
+    fileManager_->synchronize(entry);
+    return recorded;
+}
+
+std::vector<fs::path> ShareOutbox::removeLeftovers(std::chrono::seconds age) const {
+    std::vector<fs::path> children;
+    try {
+        children = fileManager_->allContentsOfDirectory(outboxURL_);
+    } catch (const std::exception&) {
+        return {};
+    }
+    const auto latest = clock_->now() - age;
+    std::vector<fs::path> removed;
+    for (const fs::path& child : children) {
+        const auto changed = fileManager_->modificationDate(child);
+        if (!changed || *changed > latest || !isLeftover(child))
+            continue;
+        try {
+            fileManager_->removeItem(child);
+            removed.push_back(child);
+        } catch (const std::exception&) {
+            // In use, or not ours to delete: a later pass may find it gone or removable.
+        }
+    }
+    return removed;
+}
+
+bool ShareOutbox::isLeftover(const fs::path& child) const {
+    const std::string name = child.filename().native();
+    if (name.starts_with(removingPrefix))
+        return true;
+    // Other hidden items are not the outbox's to delete.
+    return !name.starts_with('.') && fileManager_->isDirectory(child) &&
+           !fileManager_->modificationDate(child / "manifest.json");
+}
+
+void ShareOutbox::abandon(const fs::path& entry) const {
+    // The manifest goes first, in one step that needs no free space, so that what is left of an
+    // entry whose deletion fails part-way is never listed.
+    for (const fs::path& item : {entry / "manifest.json", entry}) {
+        try {
+            fileManager_->removeItem(item);
+        } catch (const std::exception&) {
+            // Not there, or not removable: `outbox clean` removes what is left.
+        }
+    }
 }
 
 std::vector<ShareOutbox::PendingShare> ShareOutbox::pending() const {

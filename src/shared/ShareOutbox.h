@@ -86,8 +86,8 @@ public:
 
     // Queues one share and returns its entry id once the entry is complete and on disk. The
     // copies keep their sources' names; a name already taken in this share gets " 2", " 3", …
-    // before its extension. Throws the first error unchanged and removes nothing it made: an
-    // entry left without its manifest is never listed. `progress`, when given, hears of the
+    // before its extension. Throws the first error unchanged, once it has removed what it made of
+    // the entry as far as it could (the outbox folder stays). `progress`, when given, hears of the
     // bytes copied so far out of those the sources held before copying began (counted once, at
     // the start; a folder counts its regular files), first with none done.
     std::string enqueue(std::int64_t chatId, const std::optional<std::string>& text,
@@ -105,7 +105,22 @@ public:
     // it, so that a removal cut short never leaves a listed share with files missing.
     void remove(const PendingShare& share) const;
 
+    // Deletes what writers and removers cut short left in the outbox, once unchanged for `age` or
+    // longer: entry folders without a "manifest.json", and the hidden folders of removals.
+    // Returns what it deleted. Never fails: what cannot be examined or deleted is passed over.
+    std::vector<std::filesystem::path> removeLeftovers(std::chrono::seconds age) const;
+
 private:
+    // Copies the sources into the entry's "attachments" folder and flushes them to disk.
+    std::vector<Manifest::Attachment>
+    copyAttachments(const std::vector<AttachmentSource>& attachments,
+                    const std::filesystem::path& entry,
+                    const FileManager::CopyProgress& copied) const;
+    // Deletes what a failed `enqueue` made of an entry, ignoring failures.
+    void abandon(const std::filesystem::path& entry) const;
+    // Whether the outbox's child is a removal's hidden folder or an entry folder without manifest.
+    bool isLeftover(const std::filesystem::path& child) const;
+
     std::filesystem::path outboxURL_;
     std::shared_ptr<FileManager> fileManager_;
     std::shared_ptr<UUIDSource> uuids_;

@@ -6,6 +6,7 @@
 #include "support/Fakes.h"
 #include "support/TemporaryFolder.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -16,6 +17,7 @@ namespace tovin {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using nlohmann::json;
 
 // Deletes nothing, as on a disk that has become read-only.
@@ -147,6 +149,34 @@ TEST_F(HostCommandsTest, OutboxRemoveDeletesListedEntriesAndReportsTheRest) {
                 fs::exists(outbox() / "unfinished/attachments"));
 }
 
+TEST_F(HostCommandsTest, OutboxCleanDeletesOnlyOldLeftovers) {
+    const auto make = [&](const std::string& name, bool old) {
+        fs::create_directories(outbox() / name / "attachments");
+        if (old)
+            fs::last_write_time(outbox() / name, fs::file_time_type::clock::now() - 2h);
+    };
+    queue("queued", R"({"attachments": [], "chatId": 1, "createdAt": 0})");
+    fs::last_write_time(outbox() / "queued", fs::file_time_type::clock::now() - 2h);
+    make("unfinished", true);
+    make(".removing-00000000-0000-4000-8000-000000000001", true);
+    make(".someone-else's", true);
+    make("fresh", false);
+
+    ASSERT_EQ(run("outbox clean"), host::success) << err.str();
+    EXPECT_NE(out.str().find("removed " + (outbox() / "unfinished").string() + '\n'),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("removed " + (outbox() / ".removing-").string()), std::string::npos);
+    const std::vector<fs::path> kept{outbox() / ".someone-else's", outbox() / "fresh",
+                                     outbox() / "queued"};
+    std::vector<fs::path> left{fs::directory_iterator(outbox()), {}};
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, kept);
+
+    ASSERT_EQ(run("outbox clean --older-than 0s"), host::success) << err.str();
+    EXPECT_EQ(out.str(), "removed " + (outbox() / "fresh").string() + '\n');
+}
+
 TEST_F(HostCommandsTest, WithoutAUsableSharedFolderCommandsFail) {
     std::ofstream(folder / "Library") << "a file where the shared folder's parent should be";
     EXPECT_EQ(run("chats write -", "[]"), host::failure);
@@ -154,7 +184,7 @@ TEST_F(HostCommandsTest, WithoutAUsableSharedFolderCommandsFail) {
 
     environment.variables.clear();
     for (const std::string_view line :
-         {"chats write -", "chats list", "outbox list", "outbox remove X"}) {
+         {"chats write -", "chats list", "outbox list", "outbox remove X", "outbox clean"}) {
         EXPECT_EQ(run(line, "[]"), host::failure) << line;
         EXPECT_NE(err.str().find("HOME is not set"), std::string::npos) << err.str();
     }
@@ -163,13 +193,17 @@ TEST_F(HostCommandsTest, WithoutAUsableSharedFolderCommandsFail) {
 TEST_F(HostCommandsTest, MisuseGivesAUsageLineAndHelpTheUsage) {
     for (const std::string_view line :
          {"", "share", "chats", "chats remove", "chats write", "chats list extra",
-          "outbox list --yaml", "outbox remove --all", "outbox remove --"}) {
+          "outbox list --yaml", "outbox remove --all", "outbox remove --", "outbox clean 1h",
+          "outbox clean --older-than", "outbox clean --older-than 1w",
+          "outbox clean --older-than -1h", "outbox clean --older-than 1.5h",
+          "outbox clean --older-than h", "outbox clean --older-than 36525d"}) {
         EXPECT_EQ(run(line), host::misuse) << line;
         EXPECT_NE(err.str().find("usage: tovin-host"), std::string::npos) << err.str();
     }
 
-    for (const std::string_view line : {"--help", "-h", "chats --help", "chats write --help",
-                                        "outbox list --json --help", "outbox remove --help"}) {
+    for (const std::string_view line :
+         {"--help", "-h", "chats --help", "chats write --help", "outbox list --json --help",
+          "outbox remove --help", "outbox clean --help"}) {
         EXPECT_EQ(run(line), host::success) << line;
         EXPECT_EQ(out.str().rfind("usage: tovin-host", 0), 0u) << out.str();
     }

@@ -110,27 +110,27 @@ TEST_F(ShareOutboxTest, RefusesWhatIsNeitherAFileNorAFolder) {
     EXPECT_THAT(ids(), IsEmpty());
 }
 
-TEST_F(ShareOutboxTest, EveryFailureSurfacesUnchangedAndLeavesNoListedEntry) {
+TEST_F(ShareOutboxTest, EveryFailureSurfacesUnchangedAndLeavesNothingOfTheEntry) {
     const std::vector<ShareOutbox::AttachmentSource> attachments{
         {Kind::image, source("a.png")}, {Kind::file, source("b/c.txt").parent_path()}};
-    for (int step = 1;; ++step) {
-        SCOPED_TRACE(step);
-        const testing::TemporaryFolder target;
-        auto failing = std::make_shared<testing::FailingFileManager>(disk);
-        failing->failAt = step;
-        const ShareOutbox faulty(target / "outbox", failing, uuids, clock);
-        const fs::path entry =
-            target / "outbox" / testing::CountingUUIDSource::text(uuids->count + 1);
-        try {
-            faulty.enqueue(9, "t", std::nullopt, attachments);
-            EXPECT_EQ(step, failing->count + 1) << "succeeded only once no step was failed";
-            break;
-        } catch (const fs::filesystem_error& error) {
-            EXPECT_EQ(error.code(), failing->error);
-            EXPECT_THAT(error.what(), ::testing::HasSubstr("injected failure"));
+    for (const bool afterwards : {false, true}) {
+        for (int step = 1;; ++step) {
+            SCOPED_TRACE(::testing::Message() << "step " << step << (afterwards ? " done" : ""));
+            const testing::TemporaryFolder target;
+            auto failing = std::make_shared<testing::FailingFileManager>(disk);
+            failing->failAt = step;
+            failing->afterwards = afterwards;
+            const ShareOutbox faulty(target / "outbox", failing, uuids, clock);
+            try {
+                faulty.enqueue(9, "t", std::nullopt, attachments);
+                EXPECT_EQ(step, failing->count + 1) << "succeeded only once no step was failed";
+                break;
+            } catch (const fs::filesystem_error& error) {
+                EXPECT_EQ(error.code(), failing->error);
+                EXPECT_THAT(error.what(), ::testing::HasSubstr("injected failure"));
+            }
+            EXPECT_TRUE(!fs::exists(target / "outbox") || fs::is_empty(target / "outbox"));
         }
-        EXPECT_THAT(ShareOutbox(target / "outbox", disk).pending(), IsEmpty());
-        EXPECT_EQ(fs::is_directory(entry), step > 2) << "nothing made is removed";
     }
 }
 
