@@ -68,6 +68,10 @@ public:
     virtual std::optional<std::chrono::system_clock::time_point>
     modificationDate(const std::filesystem::path& item) = 0;
 
+    // The item's absolute path with every symbolic link, "." and ".." resolved, as far as the
+    // item exists (what does not is appended as written), and no trailing separator.
+    virtual std::filesystem::path resolvedPath(const std::filesystem::path& item) = 0;
+
     // Deletes the item, and everything in it when it is a folder.
     virtual void removeItem(const std::filesystem::path& item) = 0;
 

@@ -39,6 +39,9 @@ public:
     modificationDate(const std::filesystem::path& item) override {
         return target_->modificationDate(item);
     }
+    std::filesystem::path resolvedPath(const std::filesystem::path& item) override {
+        return target_->resolvedPath(item);
+    }
     void removeItem(const std::filesystem::path& item) override { target_->removeItem(item); }
     void moveItem(const std::filesystem::path& source,
                   const std::filesystem::path& destination) override {

@@ -251,6 +251,16 @@ PosixFileManager::modificationDate(const fs::path& item) {
         std::chrono::duration_cast<std::chrono::system_clock::duration>(since1970));
 }
 
+fs::path PosixFileManager::resolvedPath(const fs::path& item) {
+    std::error_code error;
+    fs::path resolved = fs::weakly_canonical(item, error);
+    if (error)
+        fail("cannot resolve", item, error);
+    while (!resolved.has_filename() && resolved.has_relative_path())
+        resolved = resolved.parent_path();
+    return resolved;
+}
+
 void PosixFileManager::removeItem(const fs::path& item) {
     std::error_code error;
     if (fs::remove_all(item, error) == 0 && !error)

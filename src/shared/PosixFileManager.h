@@ -26,6 +26,7 @@ public:
     bool isDirectory(const std::filesystem::path& item) override;
     std::optional<std::chrono::system_clock::time_point>
     modificationDate(const std::filesystem::path& item) override;
+    std::filesystem::path resolvedPath(const std::filesystem::path& item) override;
     void removeItem(const std::filesystem::path& item) override;
     void moveItem(const std::filesystem::path& source,
                   const std::filesystem::path& destination) override;

@@ -40,6 +40,12 @@ std::string freeName(const std::string& name, const std::set<std::string>& taken
     }
 }
 
+// Whether the resolved path `inner` is `outer` or lies inside it.
+bool isWithin(const fs::path& inner, const fs::path& outer) {
+    return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first ==
+           outer.end();
+}
+
 } // namespace
 
 std::vector<fs::path> ShareOutbox::PendingShare::attachmentURLs() const {
@@ -63,6 +69,7 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
                                  const std::optional<std::string>& url,
                                  const std::vector<AttachmentSource>& attachments,
                                  const Progress& progress) const {
+    refuseOutboxItself(attachments);
     std::uintmax_t bytesTotal = 0, bytesDone = 0;
     FileManager::CopyProgress copied;
     if (progress) {
@@ -87,6 +94,19 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
         throw;
     }
     return id;
+}
+
+void ShareOutbox::refuseOutboxItself(const std::vector<AttachmentSource>& attachments) const {
+    if (attachments.empty())
+        return;
+    const fs::path outbox = fileManager_->resolvedPath(outboxURL_);
+    for (const AttachmentSource& attachment : attachments) {
+        const fs::path source = fileManager_->resolvedPath(attachment.source);
+        if (isWithin(source, outbox) || isWithin(outbox, source))
+            throw fs::filesystem_error(
+                "cannot share the outbox, anything in it, or a folder that holds it",
+                attachment.source, std::make_error_code(std::errc::invalid_argument));
+    }
 }
 
 std::vector<ShareOutbox::Manifest::Attachment>

@@ -86,9 +86,11 @@ public:
 
     // Queues one share and returns its entry id once the entry is complete and on disk. The
     // copies keep their sources' names; a name already taken in this share gets " 2", " 3", …
-    // before its extension. Throws the first error unchanged, once it has removed what it made of
-    // the entry as far as it could (the outbox folder stays). `progress`, when given, hears of the
-    // bytes copied so far out of those the sources held before copying began (counted once, at
+    // before its extension. A source that is the outbox, lies inside it or holds it (links
+    // resolved) is refused with `std::filesystem::filesystem_error` (`std::errc::invalid_argument`)
+    // before anything is made. Throws the first error unchanged, once it has removed what it made
+    // of the entry as far as it could (the outbox folder stays). `progress`, when given, hears of
+    // the bytes copied so far out of those the sources held before copying began (counted once, at
     // the start; a folder counts its regular files), first with none done.
     std::string enqueue(std::int64_t chatId, const std::optional<std::string>& text,
                         const std::optional<std::string>& url,
@@ -111,6 +113,10 @@ public:
     std::vector<std::filesystem::path> removeLeftovers(std::chrono::seconds age) const;
 
 private:
+    // Throws `std::filesystem::filesystem_error` (`std::errc::invalid_argument`) for the first
+    // source that is the outbox, lies inside it or holds it, links resolved: its copy would copy
+    // itself.
+    void refuseOutboxItself(const std::vector<AttachmentSource>& attachments) const;
     // Copies the sources into the entry's "attachments" folder and flushes them to disk.
     std::vector<Manifest::Attachment>
     copyAttachments(const std::vector<AttachmentSource>& attachments,

@@ -96,18 +96,38 @@ TEST_F(ShareOutboxTest, CopiesInOrderUnderNamesMadeUniqueWithinTheShare) {
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
 }
 
-TEST_F(ShareOutboxTest, RefusesWhatIsNeitherAFileNorAFolder) {
+TEST_F(ShareOutboxTest, RefusesWhatCannotBeSharedAndLeavesNothing) {
     ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
-    for (const fs::path& odd : {folder / "pipe", fs::path("/dev/null")}) {
+    fs::create_directories(outboxURL / "inside");
+    fs::create_directory_symlink(outboxURL, folder / "link");
+    const std::pair<fs::path, std::errc> cases[] = {
+        {folder / "pipe", std::errc::not_supported},
+        {"/dev/null", std::errc::not_supported},
+        // The outbox, in it, or holding it: refused before anything is made.
+        {folder.path(), std::errc::invalid_argument},
+        {outboxURL, std::errc::invalid_argument},
+        {outboxURL / "", std::errc::invalid_argument},
+        {outboxURL / "inside", std::errc::invalid_argument},
+        {folder / "link", std::errc::invalid_argument},
+        {folder / "link" / "inside" / "..", std::errc::invalid_argument},
+        {"/", std::errc::invalid_argument},
+    };
+    for (const auto& [odd, code] : cases) {
+        const int uuidsBefore = uuids->count;
         try {
-            outbox.enqueue(1, std::nullopt, std::nullopt, {{Kind::file, odd}});
+            outbox.enqueue(1, std::nullopt, std::nullopt,
+                           {{Kind::file, source("fine.txt")}, {Kind::file, odd}});
             ADD_FAILURE() << odd << " was queued";
         } catch (const fs::filesystem_error& error) {
-            EXPECT_EQ(error.code(), std::errc::not_supported);
+            EXPECT_EQ(error.code(), code) << odd;
             EXPECT_EQ(error.path1(), odd);
+            if (code == std::errc::invalid_argument) {
+                EXPECT_THAT(error.what(), ::testing::HasSubstr("cannot share the outbox"));
+            }
         }
+        EXPECT_THAT(disk->allContentsOfDirectory(outboxURL), ElementsAre(outboxURL / "inside"));
+        EXPECT_TRUE(code != std::errc::invalid_argument || uuids->count == uuidsBefore) << odd;
     }
-    EXPECT_THAT(ids(), IsEmpty());
 }
 
 TEST_F(ShareOutboxTest, EveryFailureSurfacesUnchangedAndLeavesNothingOfTheEntry) {
