@@ -2,6 +2,7 @@
 
 #include "shared/DecodeError.h"
 #include "shared/JSONCoding.h"
+#include "shared/UTF8.h"
 
 #include <optional>
 
@@ -139,6 +140,10 @@ std::vector<Entry> read(const std::filesystem::path& file, FileManager& fileMana
 
 void write(const std::vector<Entry>& entries, const std::filesystem::path& file,
            FileManager& fileManager) {
+    for (const Entry& entry : entries) {
+        if (!detail::isUTF8(entry.title))
+            throw detail::notUTF8("the title of chat " + std::to_string(entry.id));
+    }
     fileManager.createDirectory(file.parent_path());
     json list = json::array();
     for (const Entry& entry : entries)

@@ -1,5 +1,7 @@
 #include "shared/ShareOutbox.h"
 
+#include "shared/UTF8.h"
+
 #include <algorithm>
 #include <set>
 
@@ -69,6 +71,10 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
                                  const std::optional<std::string>& url,
                                  const std::vector<AttachmentSource>& attachments,
                                  const Progress& progress) const {
+    if (text && !detail::isUTF8(*text))
+        throw detail::notUTF8("the text");
+    if (url && !detail::isUTF8(*url))
+        throw detail::notUTF8("the link");
     refuseOutboxItself(attachments);
     std::uintmax_t bytesTotal = 0, bytesDone = 0;
     FileManager::CopyProgress copied;
@@ -119,7 +125,8 @@ ShareOutbox::copyAttachments(const std::vector<AttachmentSource>& attachments,
     fileManager_->createDirectory(folder);
     std::set<std::string> taken;
     for (const AttachmentSource& attachment : attachments) {
-        std::string name = lastPathComponent(attachment.source);
+        // The manifest is UTF-8; the file system's names are bytes.
+        std::string name = detail::replacingInvalidUTF8(lastPathComponent(attachment.source));
         if (name.empty())
             name = uuids_->newUUID();
         name = freeName(name, taken);

@@ -48,7 +48,8 @@ public:
         bool operator==(const Manifest&) const = default;
 
         // Pretty-printed UTF-8 JSON with sorted keys and "/" escaped; "text" and "url" are left
-        // out when absent. Throws `nlohmann::json::exception` for text that is not UTF-8.
+        // out when absent. Throws `std::system_error` (`std::errc::illegal_byte_sequence`) when
+        // the text, the link or a filename is not UTF-8.
         std::string encode() const;
 
         // The manifest in `json`, or `DecodeError` naming the first thing that is wrong.
@@ -85,8 +86,10 @@ public:
     using Progress = std::function<void(std::uintmax_t bytesDone, std::uintmax_t bytesTotal)>;
 
     // Queues one share and returns its entry id once the entry is complete and on disk. The
-    // copies keep their sources' names; a name already taken in this share gets " 2", " 3", …
-    // before its extension. A source that is the outbox, lies inside it or holds it (links
+    // copies keep their sources' names, each byte that is not UTF-8 replaced by U+FFFD; a name
+    // already taken in this share gets " 2", " 3", … before its extension. A text or link that
+    // is not UTF-8 is refused with `std::system_error` (`std::errc::illegal_byte_sequence`)
+    // before anything is made. A source that is the outbox, lies inside it or holds it (links
     // resolved) is refused with `std::filesystem::filesystem_error` (`std::errc::invalid_argument`)
     // before anything is made. Throws the first error unchanged, once it has removed what it made
     // of the entry as far as it could (the outbox folder stays). `progress`, when given, hears of

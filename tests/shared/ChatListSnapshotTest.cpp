@@ -101,7 +101,7 @@ TEST(ChatListSnapshot, WritesAtomicallyAndReadsBack) {
         EXPECT_THROW(ChatListSnapshot::write({{2, "lost"}}, file, *disk), fs::filesystem_error);
     }
     disk->failAt = 0;
-    EXPECT_THROW(ChatListSnapshot::write({{2, "\xFF"}}, file, *disk), std::exception);
+    EXPECT_THROW(ChatListSnapshot::write({{2, "\xFF"}}, file, *disk), std::system_error);
     EXPECT_EQ(ChatListSnapshot::read(file, *disk), entries);
     EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 1)
         << "no temporary file is left beside the snapshot";

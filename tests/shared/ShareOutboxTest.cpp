@@ -69,7 +69,9 @@ TEST_F(ShareOutboxTest, CopiesInOrderUnderNamesMadeUniqueWithinTheShare) {
          {Kind::file, source("y/README", "r2")},
          {Kind::file, source("z/IMG_0001 2.JPG", "literal")},
          {Kind::file, folder / "sources" / "."},
-         {Kind::file, folder / "sources" / "x" / ".."}},
+         {Kind::file, folder / "sources" / "x" / ".."},
+         {Kind::file, source("latin1/caf\xE9.txt", "1")},
+         {Kind::file, source("cesu/caf\xED\xA0\x80.txt", "2")}},
         [&](std::uintmax_t done, std::uintmax_t total) { progress.emplace_back(done, total); });
 
     const auto share = outbox.pending().at(0);
@@ -80,7 +82,9 @@ TEST_F(ShareOutboxTest, CopiesInOrderUnderNamesMadeUniqueWithinTheShare) {
                             Attachment{Kind::file, "README 2"},
                             Attachment{Kind::file, "IMG_0001 2 2.JPG"},
                             Attachment{Kind::file, testing::CountingUUIDSource::text(2)},
-                            Attachment{Kind::file, testing::CountingUUIDSource::text(3)}));
+                            Attachment{Kind::file, testing::CountingUUIDSource::text(3)},
+                            Attachment{Kind::file, "caf\uFFFD.txt"},
+                            Attachment{Kind::file, "caf\uFFFD\uFFFD\uFFFD.txt"}));
     const auto urls = share.attachmentURLs();
     EXPECT_EQ(urls[0], outboxURL / id / "attachments" / "IMG_0001.JPG");
     EXPECT_EQ(disk->readFile(urls[1]), "second");
@@ -88,9 +92,10 @@ TEST_F(ShareOutboxTest, CopiesInOrderUnderNamesMadeUniqueWithinTheShare) {
     EXPECT_EQ(disk->readFile(urls[4]), "r2");
     EXPECT_EQ(disk->readFile(urls[5]), "literal");
     EXPECT_EQ(disk->readFile(urls[7] / "x" / "README"), "r1");
+    EXPECT_EQ(disk->readFile(urls[8]), "1");
 
-    // The sources' bytes, the folders copied twice over by the last two attachments included.
-    const std::uintmax_t total = 5 + 6 + 4 + 2 + 2 + 7 + 2 * (5 + 6 + 4 + 2 + 2 + 7);
+    // Every source's bytes, and all of them again twice in the folder "sources", shared twice.
+    const std::uintmax_t total = 3 * (5 + 6 + 4 + 2 + 2 + 7 + 1 + 1);
     EXPECT_EQ(progress.front(), std::make_pair(std::uintmax_t{0}, total));
     EXPECT_EQ(progress.back(), std::make_pair(total, total));
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
@@ -128,6 +133,20 @@ TEST_F(ShareOutboxTest, RefusesWhatCannotBeSharedAndLeavesNothing) {
         EXPECT_THAT(disk->allContentsOfDirectory(outboxURL), ElementsAre(outboxURL / "inside"));
         EXPECT_TRUE(code != std::errc::invalid_argument || uuids->count == uuidsBefore) << odd;
     }
+
+    // Text is refused as it is, not repaired: it is the person's message.
+    for (const auto& [text, url] :
+         {std::pair<std::optional<std::string>, std::optional<std::string>>{"caf\xE9",
+                                                                            std::nullopt},
+          {"ok", "https://example.org/\xC0\xAF"}}) {
+        try {
+            outbox.enqueue(1, text, url, {{Kind::file, source("fine.txt")}});
+            ADD_FAILURE() << "text that is not UTF-8 was queued";
+        } catch (const std::system_error& error) {
+            EXPECT_EQ(error.code(), std::errc::illegal_byte_sequence);
+        }
+    }
+    EXPECT_THAT(disk->allContentsOfDirectory(outboxURL), ElementsAre(outboxURL / "inside"));
 }
 
 TEST_F(ShareOutboxTest, EveryFailureSurfacesUnchangedAndLeavesNothingOfTheEntry) {
