@@ -1,5 +1,6 @@
 #include "shared/PosixFileManager.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -48,44 +49,64 @@ void report(const CopyProgress& progress, std::uintmax_t bytes) {
         progress(bytes);
 }
 
-bool copyByReading(int in, const FileDescriptor& out, const CopyProgress& progress) {
-    std::array<char, 1 << 20> buffer;
-    for (;;) {
-        const ssize_t count = ::read(in, buffer.data(), buffer.size());
-        if (count == 0)
-            return true;
-        if (count < 0 && errno != EINTR)
-            return false;
-        if (count > 0 && !out.writeAll({buffer.data(), static_cast<std::size_t>(count)}))
-            return false;
-        report(progress, count > 0 ? static_cast<std::uintmax_t>(count) : 0);
+// Copies at most `length` bytes at `offset` to the same offset of `out`: by the kernel while it
+// can, else by reading and writing. Returns the count copied, 0 at the end of the file, or -1 with
+// `errno` set.
+ssize_t copyPiece(int in, int out, off_t offset, std::size_t length, bool& byKernel) {
+    if (byKernel) {
+        loff_t from = offset, to = offset;
+        const ssize_t count = ::copy_file_range(in, &from, out, &to, length, 0);
+        if (count >= 0 ||
+            !(errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+            return count;
+        byKernel = false;
     }
+    std::vector<char> buffer(std::min<std::size_t>(length, 1 << 20));
+    const ssize_t count = ::pread(in, buffer.data(), buffer.size(), offset);
+    for (ssize_t written = 0; written < count;) {
+        const ssize_t more = ::pwrite(out, buffer.data() + written,
+                                      static_cast<std::size_t>(count - written), offset + written);
+        if (more < 0 && errno != EINTR)
+            return -1;
+        written += std::max<ssize_t>(more, 0);
+    }
+    return count;
 }
 
-// The kernel's copy: shared blocks where the file system has them, else an in-kernel copy, else
-// plain reads and writes when the kernel cannot copy between these two files.
-bool copyContents(int in, std::uintmax_t size, const FileDescriptor& out,
-                  const CopyProgress& progress) {
+// Shared blocks where the file system has them; else the data, piece by piece, its holes left as
+// holes (each reported with the data after it).
+bool copyContents(int in, off_t size, const FileDescriptor& out, const CopyProgress& progress) {
     if (::ioctl(out.get(), FICLONE, in) == 0) {
-        report(progress, size);
+        report(progress, static_cast<std::uintmax_t>(size));
         return true;
     }
-    bool copiedAny = false;
-    for (;;) {
-        const ssize_t count = ::copy_file_range(in, nullptr, out.get(), nullptr, pieceSize, 0);
-        if (count == 0)
-            return true;
-        if (count > 0) {
-            copiedAny = true;
-            report(progress, static_cast<std::uintmax_t>(count));
-            continue;
+    bool byKernel = true;
+    off_t position = 0, reported = 0;
+    while (position < size) {
+        const off_t data = ::lseek(in, position, SEEK_DATA);
+        if (data < 0 && errno == ENXIO)
+            break; // a hole up to the end
+        position = data < 0 ? position : data;
+        const off_t hole = ::lseek(in, position, SEEK_HOLE);
+        const off_t end = hole < 0 ? size : std::min(hole, size);
+        while (position < end) {
+            const ssize_t count = copyPiece(in, out.get(), position,
+                                            std::min<off_t>(pieceSize, end - position), byKernel);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count < 0)
+                return false;
+            if (count == 0) {
+                size = position; // the source got shorter meanwhile
+                break;
+            }
+            position += count;
+            report(progress, static_cast<std::uintmax_t>(position - reported));
+            reported = position;
         }
-        if (errno == EINTR)
-            continue;
-        const bool unsupported =
-            errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
-        return unsupported && !copiedAny && copyByReading(in, out, progress);
     }
+    report(progress, static_cast<std::uintmax_t>(size - reported));
+    return position >= size || ::ftruncate(out.get(), size) == 0;
 }
 
 void syncDescriptor(int fd, const fs::path& path) {
@@ -102,7 +123,7 @@ void copyFile(int in, const struct stat& status, const fs::path& source,
         openFile(destination, O_WRONLY | O_CREAT | O_EXCL, status.st_mode & 0777);
     if (!out)
         fail("cannot create the copy", source, destination);
-    if (!copyContents(in, static_cast<std::uintmax_t>(status.st_size), out, progress))
+    if (!copyContents(in, status.st_size, out, progress))
         fail("cannot copy", source, destination);
     syncDescriptor(out.get(), destination);
 }
