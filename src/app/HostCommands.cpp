@@ -136,7 +136,12 @@ int chatsWrite(Arguments arguments, const Context& context) {
     try {
         bytes = source == "-" ? readAll(context.in) : context.fileManager->readFile(source);
     } catch (const std::exception& error) {
-        context.err << program << ": could not read " << name << ": " << reason(error) << '\n';
+        // /dev/stdin, for one, when standard input is a pipe: it could be read only once.
+        const auto* fileError = dynamic_cast<const fs::filesystem_error*>(&error);
+        const bool notAFile = fileError && fileError->code() == std::errc::not_supported;
+        context.err << program << ": could not read " << name << ": "
+                    << (notAFile ? "not a regular file; use - for standard input" : reason(error))
+                    << '\n';
         return misuse;
     }
 

@@ -17,8 +17,11 @@ namespace tovin {
 enum class WriteMode {
     // One write into the named file, created or truncated; a failure may leave a partial file.
     plain,
-    // A hidden temporary file in the same folder, written and flushed to disk, then renamed over
-    // the target and the folder flushed: a reader sees the old file or the whole new one.
+    // A new file in the same folder, written and flushed to disk, then renamed over the target
+    // and the folder flushed: a reader sees the old file or the whole new one. The new file has
+    // no name while it is written, where the file system allows, else a hidden one; a hidden
+    // file that a writer killed an hour ago or more left beside the target goes with the next
+    // atomic write of it.
     atomic,
 };
 
@@ -85,6 +88,16 @@ public:
 
     virtual void writeFile(const std::filesystem::path& file, std::string_view bytes,
                            WriteMode mode) = 0;
+
+    // Takes a file's bytes piece by piece, in order.
+    using ByteSink = std::function<void(std::string_view piece)>;
+
+    // Writes the file as `writeFile` does, with the bytes that `produce` hands to the sink it is
+    // given, so that they need never be in memory all at once. What `produce` throws ends the
+    // write as a failure to write does, and is thrown unchanged.
+    virtual void writeFileInPieces(const std::filesystem::path& file,
+                                   const std::function<void(const ByteSink&)>& produce,
+                                   WriteMode mode) = 0;
 
     // Flushes a file or a folder (its list of names) to disk.
     virtual void synchronize(const std::filesystem::path& item) = 0;

@@ -54,6 +54,11 @@ public:
                    WriteMode mode) override {
         target_->writeFile(file, bytes, mode);
     }
+    void writeFileInPieces(const std::filesystem::path& file,
+                           const std::function<void(const ByteSink&)>& produce,
+                           WriteMode mode) override {
+        target_->writeFileInPieces(file, produce, mode);
+    }
     void synchronize(const std::filesystem::path& item) override { target_->synchronize(item); }
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override {
         return target_->createPrivateFile(file);

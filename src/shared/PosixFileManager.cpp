@@ -173,35 +173,114 @@ void copyNode(const fs::path& source, const fs::path& destination, bool followLi
         copyFile(in.get(), opened, source, destination, progress);
 }
 
-// A hidden name beside `file` that no other writer picks.
-fs::path temporarySibling(const fs::path& file) {
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    constexpr char digits[] = "0123456789abcdef";
-    std::string suffix(12, '0');
-    for (char& c : suffix)
-        c = digits[random() % 16];
-    return file.parent_path() / ("." + file.filename().native() + "." + suffix);
+std::chrono::system_clock::time_point timeOf(const struct timespec& time) {
+    const std::chrono::nanoseconds since1970 =
+        std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(since1970));
 }
 
 fs::path folderOf(const fs::path& file) {
     return file.has_parent_path() ? file.parent_path() : fs::path(".");
 }
 
-void writeAtomically(const fs::path& file, std::string_view bytes) {
-    fs::path temporary;
-    FileDescriptor out;
-    while (!out) {
-        temporary = temporarySibling(file);
-        out = openFile(temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (!out && errno != EEXIST)
+// Hidden temporary files beside `file` are named this, then 12 hexadecimal digits.
+std::string temporaryPrefix(const fs::path& file) {
+    return "." + file.filename().native() + ".";
+}
+
+constexpr std::string_view temporaryDigits = "0123456789abcdef";
+constexpr std::size_t temporaryDigitCount = 12;
+
+// A hidden name beside `file` that no other writer picks.
+fs::path temporarySibling(const fs::path& file) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    std::string suffix(temporaryDigitCount, '0');
+    for (char& c : suffix)
+        c = temporaryDigits[random() % temporaryDigits.size()];
+    return folderOf(file) / (temporaryPrefix(file) + suffix);
+}
+
+// Deletes the hidden temporary files beside `file` that writers killed an hour ago or more left;
+// newer ones may be in use. Failures are ignored: the next writer tries again.
+void removeStaleTemporaries(const fs::path& file) {
+    const std::string prefix = temporaryPrefix(file);
+    const auto staleBefore = std::chrono::system_clock::now() - std::chrono::hours(1);
+    std::error_code error;
+    for (fs::directory_iterator item(folderOf(file), error), end; !error && item != end;
+         item.increment(error)) {
+        const std::string name = item->path().filename().native();
+        struct stat status {};
+        if (name.size() == prefix.size() + temporaryDigitCount && name.starts_with(prefix) &&
+            name.find_first_not_of(temporaryDigits, prefix.size()) == std::string::npos &&
+            ::lstat(item->path().c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+            timeOf(status.st_mtim) < staleBefore)
+            ::unlink(item->path().c_str());
+    }
+}
+
+// The name of a temporary file, deleted with this unless the file has been renamed into place.
+struct TemporaryName {
+    fs::path path;
+
+    TemporaryName() = default;
+    TemporaryName(const TemporaryName&) = delete;
+    TemporaryName& operator=(const TemporaryName&) = delete;
+    ~TemporaryName() {
+        if (!path.empty())
+            ::unlink(path.c_str());
+    }
+};
+
+// A new file in `file`'s folder: without a name where the file system allows, so that a writer
+// killed while writing leaves nothing; else with a hidden name, given to `temporary`.
+FileDescriptor createTemporary(const fs::path& file, TemporaryName& temporary) {
+    FileDescriptor out = openFile(folderOf(file), O_TMPFILE | O_WRONLY, 0666);
+    if (out || (errno != EOPNOTSUPP && errno != EISDIR))
+        return out;
+    for (;;) {
+        const fs::path candidate = temporarySibling(file);
+        out = openFile(candidate, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (out)
+            temporary.path = candidate;
+        if (out || errno != EEXIST)
+            return out;
+    }
+}
+
+// Gives the unnamed file `out` a hidden name beside `file`, to be renamed over it.
+bool nameTemporary(const FileDescriptor& out, const fs::path& file, TemporaryName& temporary) {
+    const std::string self = "/proc/self/fd/" + std::to_string(out.get());
+    for (;;) {
+        const fs::path candidate = temporarySibling(file);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            temporary.path = candidate;
+        if (!temporary.path.empty() || errno != EEXIST)
+            return !temporary.path.empty();
+    }
+}
+
+using Producer = std::function<void(const FileManager::ByteSink&)>;
+
+void produceInto(const FileDescriptor& out, const fs::path& file, const Producer& produce) {
+    produce([&](std::string_view piece) {
+        if (!out.writeAll(piece))
             fail("cannot write", file);
-    }
-    if (!out.writeAll(bytes) || ::fsync(out.get()) != 0 ||
-        ::rename(temporary.c_str(), file.c_str()) != 0) {
-        const std::error_code error = lastError();
-        ::unlink(temporary.c_str());
-        fail("cannot write", file, error);
-    }
+    });
+}
+
+void writeAtomically(const fs::path& file, const Producer& produce) {
+    removeStaleTemporaries(file);
+    TemporaryName temporary;
+    FileDescriptor out = createTemporary(file, temporary);
+    if (!out)
+        fail("cannot write", file);
+    produceInto(out, file, produce);
+    if (::fsync(out.get()) != 0 ||
+        (temporary.path.empty() && !nameTemporary(out, file, temporary)) ||
+        ::rename(temporary.path.c_str(), file.c_str()) != 0)
+        fail("cannot write", file);
+    temporary.path.clear();
     out = FileDescriptor();
     const FileDescriptor folder = openFile(folderOf(file), O_RDONLY | O_DIRECTORY);
     if (!folder)
@@ -266,10 +345,7 @@ PosixFileManager::modificationDate(const fs::path& item) {
     struct stat status {};
     if (::stat(item.c_str(), &status) != 0)
         return std::nullopt;
-    const std::chrono::nanoseconds since1970 = std::chrono::seconds(status.st_mtim.tv_sec) +
-                                               std::chrono::nanoseconds(status.st_mtim.tv_nsec);
-    return std::chrono::system_clock::time_point(
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(since1970));
+    return timeOf(status.st_mtim);
 }
 
 fs::path PosixFileManager::resolvedPath(const fs::path& item) {
@@ -326,11 +402,18 @@ std::string PosixFileManager::readFile(const fs::path& file) {
 }
 
 void PosixFileManager::writeFile(const fs::path& file, std::string_view bytes, WriteMode mode) {
+    writeFileInPieces(
+        file, [bytes](const ByteSink& write) { write(bytes); }, mode);
+}
+
+void PosixFileManager::writeFileInPieces(const fs::path& file, const Producer& produce,
+                                         WriteMode mode) {
     if (mode == WriteMode::atomic)
-        return writeAtomically(file, bytes);
+        return writeAtomically(file, produce);
     const FileDescriptor out = openFile(file, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (!out || !out.writeAll(bytes))
+    if (!out)
         fail("cannot write", file);
+    produceInto(out, file, produce);
 }
 
 void PosixFileManager::synchronize(const fs::path& item) {

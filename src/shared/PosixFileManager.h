@@ -33,6 +33,9 @@ public:
     std::string readFile(const std::filesystem::path& file) override;
     void writeFile(const std::filesystem::path& file, std::string_view bytes,
                    WriteMode mode) override;
+    void writeFileInPieces(const std::filesystem::path& file,
+                           const std::function<void(const ByteSink&)>& produce,
+                           WriteMode mode) override;
     void synchronize(const std::filesystem::path& item) override;
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override;
     std::filesystem::path temporaryDirectory() override;

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace tovin {
 namespace {
@@ -96,6 +97,11 @@ TEST_F(HostCommandsTest, ChatsWriteReplacesTheListOnlyWithAValidOne) {
     }
     EXPECT_EQ(run("chats write " + (folder / "absent.json").string()), host::misuse);
     EXPECT_NE(err.str().find("absent.json"), std::string::npos) << err.str();
+    // As /dev/stdin is when standard input is a pipe.
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(run("chats write " + (folder / "pipe").string()), host::misuse);
+    EXPECT_NE(err.str().find("not a regular file; use - for standard input"), std::string::npos)
+        << err.str();
 }
 
 TEST_F(HostCommandsTest, OutboxListShowsEachShareOldestFirst) {

@@ -1,3 +1,4 @@
+#include "shared/ChatListSnapshot.h"
 #include "shared/PosixFileManager.h"
 #include "shared/ShareOutbox.h"
 #include "support/TemporaryFolder.h"
@@ -209,6 +210,23 @@ TEST_F(OutboxProcessTest, ARemoverKilledAtAnyMomentLeavesNoListedEntryWithFilesM
             for (const fs::path& file : share.attachmentURLs())
                 ASSERT_TRUE(fs::exists(file)) << share.id << " is listed without " << file;
         }
+    }
+}
+
+TEST_F(OutboxProcessTest, ASnapshotWriterKilledAtAnyMomentLeavesNoTemporaryFileForLong) {
+    const fs::path file = folder / "chats.json";
+    std::mt19937 random(20261208);
+    for (int kill = 1; kill <= 20; ++kill) {
+        Writer writer({"--chats", file, "100000"});
+        ASSERT_EQ(writer.nextId(), "written");
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 100000));
+        writer.kill();
+        // An hour later, the next writer finds whatever was left.
+        for (const fs::directory_entry& item : fs::directory_iterator(folder.path()))
+            fs::last_write_time(item, fs::file_time_type::clock::now() - std::chrono::hours(1));
+        ChatListSnapshot::write({{1, "next"}}, file, *disk);
+        for (const fs::directory_entry& item : fs::directory_iterator(folder.path()))
+            EXPECT_FALSE(item.path().filename().native().starts_with(".chats.json")) << item;
     }
 }
 

@@ -4,7 +4,10 @@
 //
 //     outbox_writer OUTBOX COUNT SOURCE...     (COUNT 0: until killed)
 //     outbox_writer --remove OUTBOX
+//     outbox_writer --chats FILE COUNT         (writes snapshots of COUNT chats until killed,
+//                                               printing "written" after each)
 
+#include "shared/ChatListSnapshot.h"
 #include "shared/PosixFileManager.h"
 #include "shared/ShareOutbox.h"
 
@@ -23,6 +26,17 @@ int writeLine(const std::string& line) {
 int main(int argc, char** argv) {
     if (argc < 3)
         return 2;
+    if (std::string_view(argv[1]) == "--chats" && argc == 4) {
+        std::vector<tovin::ChatListSnapshot::Entry> chats;
+        for (long id = 0; id < std::stol(argv[3]); ++id)
+            chats.push_back({id, "chat number " + std::to_string(id)});
+        tovin::PosixFileManager disk;
+        for (;;) {
+            tovin::ChatListSnapshot::write(chats, argv[2], disk);
+            if (!writeLine("written\n"))
+                return 1;
+        }
+    }
     if (std::string_view(argv[1]) == "--remove") {
         const tovin::ShareOutbox outbox(argv[2], std::make_shared<tovin::PosixFileManager>());
         const auto shares = outbox.pending();

@@ -69,6 +69,11 @@ public:
                    WriteMode mode) override {
         step(file, [&] { FileManagerWrapper::writeFile(file, bytes, mode); });
     }
+    void writeFileInPieces(const std::filesystem::path& file,
+                           const std::function<void(const ByteSink&)>& produce,
+                           WriteMode mode) override {
+        step(file, [&] { FileManagerWrapper::writeFileInPieces(file, produce, mode); });
+    }
     void synchronize(const std::filesystem::path& item) override {
         step(item, [&] { FileManagerWrapper::synchronize(item); });
     }
