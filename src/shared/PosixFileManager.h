@@ -22,11 +22,21 @@ public:
     std::uintmax_t contentSize(const std::filesystem::path& source) override;
     std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) override;
+    std::vector<std::filesystem::path>
+    allContentsOfDirectory(const std::filesystem::path& folder) override;
     bool isDirectory(const std::filesystem::path& item) override;
+    std::optional<std::chrono::system_clock::time_point>
+    modificationDate(const std::filesystem::path& item) override;
+    std::filesystem::path resolvedPath(const std::filesystem::path& item) override;
     void removeItem(const std::filesystem::path& item) override;
+    void moveItem(const std::filesystem::path& source,
+                  const std::filesystem::path& destination) override;
     std::string readFile(const std::filesystem::path& file) override;
     void writeFile(const std::filesystem::path& file, std::string_view bytes,
                    WriteMode mode) override;
+    void writeFileInPieces(const std::filesystem::path& file,
+                           const std::function<void(const ByteSink&)>& produce,
+                           WriteMode mode) override;
     void synchronize(const std::filesystem::path& item) override;
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override;
     std::filesystem::path temporaryDirectory() override;

@@ -57,6 +57,23 @@ TEST_F(PosixFileManagerTest, CopiesFilesWholeAndFoldersWithEverythingInThem) {
     EXPECT_GE(pieces.size(), 2u);
     EXPECT_LE(*std::max_element(pieces.begin(), pieces.end()), 64u << 20);
 
+    // Holes stay holes, at the end too, as they are made by a download or a disk image.
+    {
+        std::ofstream sparse(folder / "sparse.img", std::ios::binary);
+        sparse << "start";
+        sparse.seekp(8 << 20) << "middle";
+    }
+    fs::resize_file(folder / "sparse.img", 16 << 20);
+    // Within one file system the kernel copies; from one to another (to memory) we do.
+    const testing::TemporaryFolder inMemory("/dev/shm");
+    for (const fs::path& copy : {folder / "sparse copy.img", inMemory / "sparse copy.img"}) {
+        disk.copyItem(folder / "sparse.img", copy, {});
+        struct stat status {};
+        ASSERT_EQ(::stat(copy.c_str(), &status), 0);
+        EXPECT_LT(status.st_blocks * 512, 1 << 20) << copy;
+        EXPECT_EQ(disk.readFile(copy), disk.readFile(folder / "sparse.img")) << copy;
+    }
+
     EXPECT_EQ(disk.readFile(folder / "tree copy" / ".hidden"), "h");
     EXPECT_EQ(disk.readFile(folder / "tree copy" / "sub" / "leaf"), "l");
     EXPECT_EQ(fs::read_symlink(folder / "tree copy" / "link"), "sub/leaf");
