@@ -15,7 +15,7 @@ namespace {
 
 QString reason(std::error_code error) {
     using enum std::errc;
-    static constexpr std::array<std::pair<std::errc, const char*>, 17> reasons{{
+    static constexpr std::array<std::pair<std::errc, const char*>, 18> reasons{{
         {no_space_on_device, "the disk is full"},
         {permission_denied, "permission was denied"},
         {operation_not_permitted, "permission was denied"},
@@ -33,6 +33,7 @@ QString reason(std::error_code error) {
         {too_many_files_open_in_system, "too many files are open"},
         {not_enough_memory, "the computer is out of memory"},
         {device_or_resource_busy, "it is in use"},
+        {illegal_byte_sequence, "the text or the link is not valid Unicode"},
     }};
     const auto known =
         std::ranges::find_if(reasons, [&](const auto& entry) { return error == entry.first; });
@@ -69,6 +70,11 @@ bool concernsTheOutbox(const fs::path& outbox, const fs::filesystem_error& error
 }
 
 QString fileSystemMessage(const fs::filesystem_error& error, const fs::path& outbox) {
+    // The outbox refuses a source that is tovin's shared folder, lies in it or holds it.
+    if (error.code() == std::errc::invalid_argument)
+        return QStringLiteral("Could not copy “%1”: tovin's shared folder cannot be shared into "
+                              "itself.")
+            .arg(nameOf(error.path1()));
     if (concernsTheOutbox(outbox, error))
         return QStringLiteral("Could not save the share in tovin's shared folder: %1.")
             .arg(reason(error.code()));
