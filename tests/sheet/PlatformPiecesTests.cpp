@@ -45,14 +45,15 @@ TEST(DBusNotifier, PostsOneSignalThatOutlivesAProcessExitingAtOnceAndNothingWith
     }
 }
 
-// The opener program records its argument, then waits for the test's word (or five seconds)
-// before it finishes.
+// The opener program records its argument and prints, then waits for the test's word (or five
+// seconds) before it finishes.
 TEST(DesktopURLOpener, StartsTheOpenerAndReturnsWithoutWaitingForIt) {
     testing::TemporaryFolder folder;
     const fs::path opener = folder / "opener";
     std::ofstream(opener) << "#!/bin/sh\n"
                           << "cd \"$(dirname \"$0\")\"\n"
                           << "printf '%s' \"$1\" > opened.tmp && mv opened.tmp opened\n"
+                          << "echo noise; echo noise >&2\n"
                           << "for i in $(seq 250); do [ -e go ] && break; sleep 0.02; done\n"
                           << ": > finished\n";
     fs::permissions(opener, fs::perms::owner_all);
