@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QLocale>
 #include <QTest>
+#include <cmath>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
@@ -408,6 +409,23 @@ TEST(ShareViewController, CutsTheSummaryAndTheErrorLineAtTwoLinesAndReadsEveryCo
     ASSERT_TRUE(window.settled());
     EXPECT_TRUE(error.wholeText().startsWith("Could not copy “nnn"));
     EXPECT_EQ(error.text().count(u'\n'), 1);
+
+    // The red of the error line reads on a light window and on a dark one.
+    const auto luminance = [](const QColor& colour) {
+        const auto linear = [](double c) {
+            return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+               0.0722 * linear(colour.blueF());
+    };
+    for (const QColor background : {QColor(0xF6, 0xF5, 0xF4), QColor(0x24, 0x24, 0x24)}) {
+        QPalette palette = window.sheet.palette();
+        palette.setColor(QPalette::Window, background);
+        window.sheet.setPalette(palette);
+        const double red = luminance(error.palette().color(QPalette::WindowText));
+        const double back = luminance(background);
+        EXPECT_GE((std::max(red, back) + 0.05) / (std::min(red, back) + 0.05), 4.5);
+    }
 
     const std::pair<const char*, QString> names[] = {
         {"searchField", "Search chats"},
