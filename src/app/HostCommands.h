@@ -9,7 +9,8 @@
 #include <string_view>
 
 // tovin-host: the host application's side of the share contract on the command line. It writes
-// the chat list snapshot, and lists and removes queued shares, in the shared folder under "HOME".
+// the chat list snapshot, lists and removes queued shares, and deletes what interrupted writers
+// left in the outbox, in the shared folder under "HOME".
 namespace tovin::host {
 
 // Exit statuses.

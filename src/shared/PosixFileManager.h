@@ -17,16 +17,27 @@ public:
         std::shared_ptr<const Environment> environment = std::make_shared<ProcessEnvironment>());
 
     void createDirectory(const std::filesystem::path& folder) override;
-    void copyItem(const std::filesystem::path& source,
-                  const std::filesystem::path& destination) override;
+    void copyItem(const std::filesystem::path& source, const std::filesystem::path& destination,
+                  const CopyProgress& progress) override;
+    std::uintmax_t contentSize(const std::filesystem::path& source) override;
     std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) override;
+    std::vector<std::filesystem::path>
+    allContentsOfDirectory(const std::filesystem::path& folder) override;
     bool isDirectory(const std::filesystem::path& item) override;
+    std::optional<std::chrono::system_clock::time_point>
+    modificationDate(const std::filesystem::path& item) override;
+    std::filesystem::path resolvedPath(const std::filesystem::path& item) override;
     void removeItem(const std::filesystem::path& item) override;
+    void moveItem(const std::filesystem::path& source,
+                  const std::filesystem::path& destination) override;
     std::string readFile(const std::filesystem::path& file) override;
     std::string readFile(const std::filesystem::path& file, std::size_t maximumSize) override;
     void writeFile(const std::filesystem::path& file, std::string_view bytes,
                    WriteMode mode) override;
+    void writeFileInPieces(const std::filesystem::path& file,
+                           const std::function<void(const ByteSink&)>& produce,
+                           WriteMode mode) override;
     void synchronize(const std::filesystem::path& item) override;
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override;
     std::filesystem::path temporaryDirectory() override;

@@ -3,7 +3,8 @@
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    // Also when CTest lists the tests, which it does without the tests' environment.
+    // The sheet's tests draw widgets without a display, also when CTest lists the tests, which it
+    // does without the tests' environment.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
