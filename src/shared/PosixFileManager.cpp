@@ -125,7 +125,6 @@ void copyFile(int in, const struct stat& status, const fs::path& source,
         fail("cannot create the copy", source, destination);
     if (!copyContents(in, status.st_size, out, progress))
         fail("cannot copy", source, destination);
-    syncDescriptor(out.get(), destination);
 }
 
 void copyFolder(const struct stat& status, const fs::path& source, const fs::path& destination,
@@ -134,10 +133,6 @@ void copyFolder(const struct stat& status, const fs::path& source, const fs::pat
         fail("cannot create the copy", source, destination);
     for (const fs::directory_entry& child : fs::directory_iterator(source))
         copyNode(child.path(), destination / child.path().filename(), false, progress);
-    const FileDescriptor folder = openFile(destination, O_RDONLY | O_DIRECTORY);
-    if (!folder)
-        fail("cannot open", destination);
-    syncDescriptor(folder.get(), destination);
 }
 
 void copyLink(const fs::path& source, const fs::path& destination) {
@@ -421,6 +416,12 @@ void PosixFileManager::synchronize(const fs::path& item) {
     if (!fd)
         fail("cannot open", item);
     syncDescriptor(fd.get(), item);
+}
+
+void PosixFileManager::synchronizeFileSystem(const fs::path& item) {
+    const FileDescriptor fd = openFile(item, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (!fd || ::syncfs(fd.get()) != 0)
+        fail("cannot flush to disk", item);
 }
 
 FileDescriptor PosixFileManager::createPrivateFile(const fs::path& file) {

@@ -91,8 +91,12 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
     try {
         fileManager_->createDirectory(entry);
         std::vector<Manifest::Attachment> recorded = copyAttachments(attachments, entry, copied);
-        // So is the entry's own name.
-        fileManager_->synchronize(outboxURL_);
+        // The copies and every name down to them are on disk before a manifest can name them:
+        // one flush of the file system costs far less than one for each of many small files.
+        if (attachments.empty())
+            fileManager_->synchronize(outboxURL_);
+        else
+            fileManager_->synchronizeFileSystem(entry);
         const Manifest manifest{chatId, text, url, std::move(recorded), Timestamp(clock_->now())};
         fileManager_->writeFile(entry / "manifest.json", manifest.encode(), WriteMode::atomic);
     } catch (...) {
@@ -134,9 +138,6 @@ ShareOutbox::copyAttachments(const std::vector<AttachmentSource>& attachments,
         recorded.push_back({attachment.kind, name});
         taken.insert(std::move(name));
     }
-    // The copies, and the folder holding them, are on disk before a manifest can name them.
-    fileManager_->synchronize(folder);
-    fileManager_->synchronize(entry);
     return recorded;
 }
 

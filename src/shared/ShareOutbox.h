@@ -120,7 +120,7 @@ private:
     // source that is the outbox, lies inside it or holds it, links resolved: its copy would copy
     // itself.
     void refuseOutboxItself(const std::vector<AttachmentSource>& attachments) const;
-    // Copies the sources into the entry's "attachments" folder and flushes them to disk.
+    // Copies the sources into the entry's "attachments" folder.
     std::vector<Manifest::Attachment>
     copyAttachments(const std::vector<AttachmentSource>& attachments,
                     const std::filesystem::path& entry,
