@@ -171,6 +171,16 @@ TEST_F(ShareOutboxTest, EveryFailureSurfacesUnchangedAndLeavesNothingOfTheEntry)
             EXPECT_TRUE(!fs::exists(target / "outbox") || fs::is_empty(target / "outbox"));
         }
     }
+
+    // The person cancels once the first file is in.
+    struct Cancelled {};
+    EXPECT_THROW(outbox.enqueue(9, "t", std::nullopt, attachments,
+                                [](std::uintmax_t done, std::uintmax_t) {
+                                    if (done > 0)
+                                        throw Cancelled();
+                                }),
+                 Cancelled);
+    EXPECT_TRUE(fs::is_empty(outboxURL));
 }
 
 TEST_F(ShareOutboxTest, PendingListsCompleteEntriesOldestFirst) {
