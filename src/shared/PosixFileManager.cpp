@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <memory>
 #include <random>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -49,29 +50,46 @@ void report(const CopyProgress& progress, std::uintmax_t bytes) {
         progress(bytes);
 }
 
-// Copies at most `length` bytes at `offset` to the same offset of `out`: by the kernel while it
-// can, else by reading and writing. Returns the count copied, 0 at the end of the file, or -1 with
-// `errno` set.
-ssize_t copyPiece(int in, int out, off_t offset, std::size_t length, bool& byKernel) {
-    if (byKernel) {
-        loff_t from = offset, to = offset;
-        const ssize_t count = ::copy_file_range(in, &from, out, &to, length, 0);
-        if (count >= 0 ||
-            !(errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
-            return count;
-        byKernel = false;
+// Copies pieces of one file to the same offsets of another: by the kernel while it can, else by
+// reading and writing.
+class PieceCopier {
+public:
+    PieceCopier(int in, int out)
+        : in_(in)
+        , out_(out) {}
+
+    // Copies at most `length` bytes at `offset`. Returns the count copied, 0 at the end of the
+    // file, or -1 with `errno` set.
+    ssize_t copy(off_t offset, std::size_t length) {
+        if (byKernel_) {
+            loff_t from = offset, to = offset;
+            const ssize_t count = ::copy_file_range(in_, &from, out_, &to, length, 0);
+            if (count >= 0 ||
+                !(errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+                return count;
+            byKernel_ = false;
+            buffer_ = std::make_unique_for_overwrite<char[]>(bufferSize);
+        }
+        const ssize_t count = ::pread(in_, buffer_.get(), std::min(length, bufferSize), offset);
+        for (ssize_t written = 0; written < count;) {
+            const ssize_t more =
+                ::pwrite(out_, buffer_.get() + written, static_cast<std::size_t>(count - written),
+                         offset + written);
+            if (more < 0 && errno != EINTR)
+                return -1;
+            written += std::max<ssize_t>(more, 0);
+        }
+        return count;
     }
-    std::vector<char> buffer(std::min<std::size_t>(length, 1 << 20));
-    const ssize_t count = ::pread(in, buffer.data(), buffer.size(), offset);
-    for (ssize_t written = 0; written < count;) {
-        const ssize_t more = ::pwrite(out, buffer.data() + written,
-                                      static_cast<std::size_t>(count - written), offset + written);
-        if (more < 0 && errno != EINTR)
-            return -1;
-        written += std::max<ssize_t>(more, 0);
-    }
-    return count;
-}
+
+private:
+    static constexpr std::size_t bufferSize = 1 << 20;
+
+    int in_;
+    int out_;
+    bool byKernel_ = true;
+    std::unique_ptr<char[]> buffer_;
+};
 
 // Shared blocks where the file system has them; else the data, piece by piece, its holes left as
 // holes (each reported with the data after it).
@@ -80,7 +98,7 @@ bool copyContents(int in, off_t size, const FileDescriptor& out, const CopyProgr
         report(progress, static_cast<std::uintmax_t>(size));
         return true;
     }
-    bool byKernel = true;
+    PieceCopier copier(in, out.get());
     off_t position = 0, reported = 0;
     while (position < size) {
         const off_t data = ::lseek(in, position, SEEK_DATA);
@@ -90,8 +108,8 @@ bool copyContents(int in, off_t size, const FileDescriptor& out, const CopyProgr
         const off_t hole = ::lseek(in, position, SEEK_HOLE);
         const off_t end = hole < 0 ? size : std::min(hole, size);
         while (position < end) {
-            const ssize_t count = copyPiece(in, out.get(), position,
-                                            std::min<off_t>(pieceSize, end - position), byKernel);
+            const ssize_t count = copier.copy(
+                position, static_cast<std::size_t>(std::min<off_t>(pieceSize, end - position)));
             if (count < 0 && errno == EINTR)
                 continue;
             if (count < 0)
