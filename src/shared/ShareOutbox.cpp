@@ -210,9 +210,11 @@ std::vector<ShareOutbox::PendingShare> ShareOutbox::pending() const {
 }
 
 void ShareOutbox::remove(const PendingShare& share) const {
-    const fs::path hidden = share.folder.parent_path() / (removingPrefix + uuids_->newUUID());
+    // The folder's own name, though it was given with a trailing separator.
+    const fs::path folder = share.folder.has_filename() ? share.folder : share.folder.parent_path();
+    const fs::path hidden = folder.parent_path() / (removingPrefix + uuids_->newUUID());
     try {
-        fileManager_->moveItem(share.folder, hidden);
+        fileManager_->moveItem(folder, hidden);
         fileManager_->removeItem(hidden);
     } catch (const std::exception&) {
         // Already gone, or not ours to delete: the next listing shows what is left.

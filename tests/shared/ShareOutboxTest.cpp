@@ -216,6 +216,13 @@ TEST_F(ShareOutboxTest, RemoveDeletesTheEntryAndIgnoresFailure) {
     outbox.remove(removed);
     EXPECT_THAT(ids(), ElementsAre(kept));
     EXPECT_FALSE(fs::exists(removed.folder));
+
+    // A host that names the folder as a folder.
+    ShareOutbox::PendingShare named = outbox.pending().at(0);
+    named.folder /= "";
+    outbox.remove(named);
+    EXPECT_THAT(ids(), IsEmpty());
+    EXPECT_THAT(disk->allContentsOfDirectory(outboxURL), IsEmpty());
 }
 
 } // namespace
