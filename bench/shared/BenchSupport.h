@@ -103,12 +103,17 @@ inline bool inMemory(const std::filesystem::path& folder) {
 }
 
 // Removes what a benchmark made in its scratch folder, whatever happened: gigabytes are not left
-// behind.
+// behind. The removal is flushed to disk, so that it does not slow the next benchmark down.
 inline void removeAll(const std::filesystem::path& folder,
                       std::initializer_list<const char*> names) {
     std::error_code ignored;
     for (const char* name : names)
         std::filesystem::remove_all(folder / name, ignored);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::syncfs(fd);
+        ::close(fd);
+    }
 }
 
 // The line the run script collects: "what: 1.04x (target <= 1.1x)".

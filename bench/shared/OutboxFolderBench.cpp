@@ -39,7 +39,7 @@ void warm(const fs::path& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const bench::Arguments arguments = bench::parseArguments(argc, argv, 9);
+    const bench::Arguments arguments = bench::parseArguments(argc, argv, 5);
     const fs::path& scratch = arguments.folder;
     if (bench::inMemory(scratch)) {
         std::fprintf(stderr, "%s is in memory (tmpfs): give a folder on a disk\n", scratch.c_str());
