@@ -7,9 +7,17 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <initializer_list>
+#include <linux/magic.h>
+#include <spawn.h>
+#include <stdexcept>
 #include <string>
+#include <sys/statfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+extern char** environ;
 
 // What the contract library's benchmarks share: timing, medians and the printed ratio.
 namespace tovin::bench {
@@ -73,6 +81,39 @@ inline void flushFileSystem(const std::filesystem::path& folder) {
         throw std::filesystem::filesystem_error("cannot flush", folder,
                                                 std::error_code(errno, std::generic_category()));
     ::close(fd);
+}
+
+// Runs a program found on the PATH and waits for it; throws when it cannot run or fails.
+inline void run(std::vector<std::string> arguments) {
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    int status = 0;
+    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0 ||
+        ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(arguments[0] + " failed");
+}
+
+// Whether `folder` is in memory (tmpfs), where flushing to disk costs nothing.
+inline bool inMemory(const std::filesystem::path& folder) {
+    struct statfs status {};
+    return ::statfs(folder.c_str(), &status) == 0 && status.f_type == TMPFS_MAGIC;
+}
+
+// Removes what a benchmark made in its scratch folder, whatever happened: gigabytes are not left
+// behind. The removal is flushed to disk, so that it does not slow the next benchmark down.
+inline void removeAll(const std::filesystem::path& folder,
+                      std::initializer_list<const char*> names) {
+    std::error_code ignored;
+    for (const char* name : names)
+        std::filesystem::remove_all(folder / name, ignored);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::syncfs(fd);
+        ::close(fd);
+    }
 }
 
 // The line the run script collects: "what: 1.04x (target <= 1.1x)".

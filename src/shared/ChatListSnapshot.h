@@ -27,8 +27,9 @@ std::vector<Entry> read(const std::filesystem::path& file, FileManager& fileMana
 // signed 64-bit range) and "title" (a string); other keys are ignored.
 std::vector<Entry> decode(std::string_view json);
 
-// Replaces the snapshot at `file` atomically, creating its folder when missing. Throws the first
-// failure (`std::filesystem::filesystem_error` from the disk; `std::system_error` with
+// Replaces the snapshot at `file` (a bare name: in the current folder) atomically, creating its
+// folder when missing, and writes it as it encodes it, never holding the whole text. Throws the
+// first failure (`std::filesystem::filesystem_error` from the disk; `std::system_error` with
 // `std::errc::illegal_byte_sequence`, before anything is written, for a title that is not UTF-8);
 // the snapshot that was there stays as it was.
 void write(const std::vector<Entry>& entries, const std::filesystem::path& file,

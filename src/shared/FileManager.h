@@ -42,8 +42,8 @@ public:
     // Copies a regular file, or a folder with everything in it, to `destination`, which must not
     // exist and is never overwritten. A symbolic link given as `source` is followed; links inside
     // a folder are copied as links. Anything else (a FIFO, a device, a socket) is refused with
-    // `std::errc::not_supported`. The copy is on disk when this returns. `progress`, when given,
-    // is called on this thread.
+    // `std::errc::not_supported`. The copy need not be on disk yet when this returns (see
+    // `synchronizeFileSystem`). `progress`, when given, is called on this thread.
     virtual void copyItem(const std::filesystem::path& source,
                           const std::filesystem::path& destination,
                           const CopyProgress& progress) = 0;
@@ -106,6 +106,10 @@ public:
 
     // Flushes a file or a folder (its list of names) to disk.
     virtual void synchronize(const std::filesystem::path& item) = 0;
+
+    // Flushes everything written to the file system that holds the item to disk, and fails if
+    // the system could not write some of it.
+    virtual void synchronizeFileSystem(const std::filesystem::path& item) = 0;
 
     // Creates `file` new, readable and writable by its owner alone, and opens it for writing.
     // An existing name, a symbolic link included, is never followed or replaced: it fails.

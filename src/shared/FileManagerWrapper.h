@@ -63,6 +63,9 @@ public:
         target_->writeFileInPieces(file, produce, mode);
     }
     void synchronize(const std::filesystem::path& item) override { target_->synchronize(item); }
+    void synchronizeFileSystem(const std::filesystem::path& item) override {
+        target_->synchronizeFileSystem(item);
+    }
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override {
         return target_->createPrivateFile(file);
     }

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <linux/fs.h>
+#include <memory>
 #include <random>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -50,29 +51,46 @@ void report(const CopyProgress& progress, std::uintmax_t bytes) {
         progress(bytes);
 }
 
-// Copies at most `length` bytes at `offset` to the same offset of `out`: by the kernel while it
-// can, else by reading and writing. Returns the count copied, 0 at the end of the file, or -1 with
-// `errno` set.
-ssize_t copyPiece(int in, int out, off_t offset, std::size_t length, bool& byKernel) {
-    if (byKernel) {
-        loff_t from = offset, to = offset;
-        const ssize_t count = ::copy_file_range(in, &from, out, &to, length, 0);
-        if (count >= 0 ||
-            !(errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
-            return count;
-        byKernel = false;
+// Copies pieces of one file to the same offsets of another: by the kernel while it can, else by
+// reading and writing.
+class PieceCopier {
+public:
+    PieceCopier(int in, int out)
+        : in_(in)
+        , out_(out) {}
+
+    // Copies at most `length` bytes at `offset`. Returns the count copied, 0 at the end of the
+    // file, or -1 with `errno` set.
+    ssize_t copy(off_t offset, std::size_t length) {
+        if (byKernel_) {
+            loff_t from = offset, to = offset;
+            const ssize_t count = ::copy_file_range(in_, &from, out_, &to, length, 0);
+            if (count >= 0 ||
+                !(errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+                return count;
+            byKernel_ = false;
+            buffer_ = std::make_unique_for_overwrite<char[]>(bufferSize);
+        }
+        const ssize_t count = ::pread(in_, buffer_.get(), std::min(length, bufferSize), offset);
+        for (ssize_t written = 0; written < count;) {
+            const ssize_t more =
+                ::pwrite(out_, buffer_.get() + written, static_cast<std::size_t>(count - written),
+                         offset + written);
+            if (more < 0 && errno != EINTR)
+                return -1;
+            written += std::max<ssize_t>(more, 0);
+        }
+        return count;
     }
-    std::vector<char> buffer(std::min<std::size_t>(length, 1 << 20));
-    const ssize_t count = ::pread(in, buffer.data(), buffer.size(), offset);
-    for (ssize_t written = 0; written < count;) {
-        const ssize_t more = ::pwrite(out, buffer.data() + written,
-                                      static_cast<std::size_t>(count - written), offset + written);
-        if (more < 0 && errno != EINTR)
-            return -1;
-        written += std::max<ssize_t>(more, 0);
-    }
-    return count;
-}
+
+private:
+    static constexpr std::size_t bufferSize = 1 << 20;
+
+    int in_;
+    int out_;
+    bool byKernel_ = true;
+    std::unique_ptr<char[]> buffer_;
+};
 
 // Shared blocks where the file system has them; else the data, piece by piece, its holes left as
 // holes (each reported with the data after it).
@@ -81,7 +99,7 @@ bool copyContents(int in, off_t size, const FileDescriptor& out, const CopyProgr
         report(progress, static_cast<std::uintmax_t>(size));
         return true;
     }
-    bool byKernel = true;
+    PieceCopier copier(in, out.get());
     off_t position = 0, reported = 0;
     while (position < size) {
         const off_t data = ::lseek(in, position, SEEK_DATA);
@@ -91,8 +109,8 @@ bool copyContents(int in, off_t size, const FileDescriptor& out, const CopyProgr
         const off_t hole = ::lseek(in, position, SEEK_HOLE);
         const off_t end = hole < 0 ? size : std::min(hole, size);
         while (position < end) {
-            const ssize_t count = copyPiece(in, out.get(), position,
-                                            std::min<off_t>(pieceSize, end - position), byKernel);
+            const ssize_t count = copier.copy(
+                position, static_cast<std::size_t>(std::min<off_t>(pieceSize, end - position)));
             if (count < 0 && errno == EINTR)
                 continue;
             if (count < 0)
@@ -126,7 +144,6 @@ void copyFile(int in, const struct stat& status, const fs::path& source,
         fail("cannot create the copy", source, destination);
     if (!copyContents(in, status.st_size, out, progress))
         fail("cannot copy", source, destination);
-    syncDescriptor(out.get(), destination);
 }
 
 void copyFolder(const struct stat& status, const fs::path& source, const fs::path& destination,
@@ -135,10 +152,6 @@ void copyFolder(const struct stat& status, const fs::path& source, const fs::pat
         fail("cannot create the copy", source, destination);
     for (const fs::directory_entry& child : fs::directory_iterator(source))
         copyNode(child.path(), destination / child.path().filename(), false, progress);
-    const FileDescriptor folder = openFile(destination, O_RDONLY | O_DIRECTORY);
-    if (!folder)
-        fail("cannot open", destination);
-    syncDescriptor(folder.get(), destination);
 }
 
 void copyLink(const fs::path& source, const fs::path& destination) {
@@ -435,6 +448,12 @@ void PosixFileManager::synchronize(const fs::path& item) {
     if (!fd)
         fail("cannot open", item);
     syncDescriptor(fd.get(), item);
+}
+
+void PosixFileManager::synchronizeFileSystem(const fs::path& item) {
+    const FileDescriptor fd = openFile(item, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (!fd || ::syncfs(fd.get()) != 0)
+        fail("cannot flush to disk", item);
 }
 
 FileDescriptor PosixFileManager::createPrivateFile(const fs::path& file) {

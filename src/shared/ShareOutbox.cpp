@@ -94,8 +94,12 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
     try {
         fileManager_->createDirectory(entry);
         std::vector<Manifest::Attachment> recorded = copyAttachments(attachments, entry, copied);
-        // So is the entry's own name.
-        fileManager_->synchronize(outboxURL_);
+        // The copies and every name down to them are on disk before a manifest can name them:
+        // one flush of the file system costs far less than one for each of many small files.
+        if (attachments.empty())
+            fileManager_->synchronize(outboxURL_);
+        else
+            fileManager_->synchronizeFileSystem(entry);
         const Manifest manifest{chatId, text, url, std::move(recorded), Timestamp(clock_->now())};
         fileManager_->writeFile(entry / "manifest.json", manifest.encode(), WriteMode::atomic);
     } catch (...) {
@@ -137,9 +141,6 @@ ShareOutbox::copyAttachments(const std::vector<AttachmentSource>& attachments,
         recorded.push_back({attachment.kind, name});
         taken.insert(std::move(name));
     }
-    // The copies, and the folder holding them, are on disk before a manifest can name them.
-    fileManager_->synchronize(folder);
-    fileManager_->synchronize(entry);
     return recorded;
 }
 
@@ -213,9 +214,11 @@ std::vector<ShareOutbox::PendingShare> ShareOutbox::pending() const {
 }
 
 void ShareOutbox::remove(const PendingShare& share) const {
-    const fs::path hidden = share.folder.parent_path() / (removingPrefix + uuids_->newUUID());
+    // The folder's own name, though it was given with a trailing separator.
+    const fs::path folder = share.folder.has_filename() ? share.folder : share.folder.parent_path();
+    const fs::path hidden = folder.parent_path() / (removingPrefix + uuids_->newUUID());
     try {
-        fileManager_->moveItem(share.folder, hidden);
+        fileManager_->moveItem(folder, hidden);
         fileManager_->removeItem(hidden);
     } catch (const std::exception&) {
         // Already gone, or not ours to delete: the next listing shows what is left.

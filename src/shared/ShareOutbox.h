@@ -87,16 +87,18 @@ public:
     // Called on the writing thread between chunks of at most 64 MiB.
     using Progress = std::function<void(std::uintmax_t bytesDone, std::uintmax_t bytesTotal)>;
 
-    // Queues one share and returns its entry id once the entry is complete and on disk. The
-    // copies keep their sources' names, each byte that is not UTF-8 replaced by U+FFFD; a name
-    // already taken in this share gets " 2", " 3", … before its extension. A text or link that
-    // is not UTF-8 is refused with `std::system_error` (`std::errc::illegal_byte_sequence`)
-    // before anything is made. A source that is the outbox, lies inside it or holds it (links
-    // resolved) is refused with `std::filesystem::filesystem_error` (`std::errc::invalid_argument`)
-    // before anything is made. Throws the first error unchanged, once it has removed what it made
-    // of the entry as far as it could (the outbox folder stays). `progress`, when given, hears of
-    // the bytes copied so far out of those the sources held before copying began (counted once, at
-    // the start; a folder counts its regular files), first with none done.
+    // Queues one share and returns its entry id once the entry is complete and on disk.
+    // Names: each copy keeps its source's name, every byte that is not UTF-8 replaced by U+FFFD;
+    // a name already taken in this share gets " 2", " 3", … before its extension.
+    // Refused before anything is made: a text or link that is not UTF-8 (`std::system_error`,
+    // `std::errc::illegal_byte_sequence`), and a source that is the outbox, lies in it or holds
+    // it, links resolved (`std::filesystem::filesystem_error`, `std::errc::invalid_argument`).
+    // Failure: throws the first error unchanged, once it has removed what it made of the entry as
+    // far as it could (the outbox folder stays); what `progress` throws counts, so that throwing
+    // from it cancels the share.
+    // Progress: `progress`, when given, hears of the bytes copied so far out of those the sources
+    // held when copying began (counted once, before; a folder counts its regular files), first
+    // with none done.
     std::string enqueue(std::int64_t chatId, const std::optional<std::string>& text,
                         const std::optional<std::string>& url,
                         const std::vector<AttachmentSource>& attachments,
@@ -122,7 +124,7 @@ private:
     // source that is the outbox, lies inside it or holds it, links resolved: its copy would copy
     // itself.
     void refuseOutboxItself(const std::vector<AttachmentSource>& attachments) const;
-    // Copies the sources into the entry's "attachments" folder and flushes them to disk.
+    // Copies the sources into the entry's "attachments" folder.
     std::vector<Manifest::Attachment>
     copyAttachments(const std::vector<AttachmentSource>& attachments,
                     const std::filesystem::path& entry,

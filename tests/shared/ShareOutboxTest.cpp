@@ -171,6 +171,16 @@ TEST_F(ShareOutboxTest, EveryFailureSurfacesUnchangedAndLeavesNothingOfTheEntry)
             EXPECT_TRUE(!fs::exists(target / "outbox") || fs::is_empty(target / "outbox"));
         }
     }
+
+    // The person cancels once the first file is in.
+    struct Cancelled {};
+    EXPECT_THROW(outbox.enqueue(9, "t", std::nullopt, attachments,
+                                [](std::uintmax_t done, std::uintmax_t) {
+                                    if (done > 0)
+                                        throw Cancelled();
+                                }),
+                 Cancelled);
+    EXPECT_TRUE(fs::is_empty(outboxURL));
 }
 
 TEST_F(ShareOutboxTest, PendingListsCompleteEntriesOldestFirst) {
@@ -216,6 +226,13 @@ TEST_F(ShareOutboxTest, RemoveDeletesTheEntryAndIgnoresFailure) {
     outbox.remove(removed);
     EXPECT_THAT(ids(), ElementsAre(kept));
     EXPECT_FALSE(fs::exists(removed.folder));
+
+    // A host that names the folder as a folder.
+    ShareOutbox::PendingShare named = outbox.pending().at(0);
+    named.folder /= "";
+    outbox.remove(named);
+    EXPECT_THAT(ids(), IsEmpty());
+    EXPECT_THAT(disk->allContentsOfDirectory(outboxURL), IsEmpty());
 }
 
 } // namespace

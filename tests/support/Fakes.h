@@ -77,6 +77,9 @@ public:
     void synchronize(const std::filesystem::path& item) override {
         step(item, [&] { FileManagerWrapper::synchronize(item); });
     }
+    void synchronizeFileSystem(const std::filesystem::path& item) override {
+        step(item, [&] { FileManagerWrapper::synchronizeFileSystem(item); });
+    }
 
 private:
     void step(const std::filesystem::path& path, const std::function<void()>& operation) {
