@@ -7,7 +7,7 @@ packages=(
     nlohmann-json3-dev uuid-dev
     qt6-base-dev qcoro-qt6-dev libgl-dev shared-mime-info
     libgtest-dev libgmock-dev libbenchmark-dev
-    dbus
+    dbus libdbus-1-dev
 )
 
 missing=()
