@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     nlohmann-json3-dev uuid-dev
-    qt6-base-dev qcoro-qt6-dev libgl-dev shared-mime-info
+    qt6-base-dev qcoro-qt6-dev libgl-dev shared-mime-info qt6-wayland libxcb1-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     dbus libdbus-1-dev
 )

@@ -1,0 +1,88 @@
+#include "app/Display.h"
+
+#include "shared/FileDescriptor.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <xcb/xcb.h>
+
+namespace tovin::share {
+
+namespace {
+
+bool waylandCompositorAnswers(const Environment& environment) {
+    // A connection handed down by the compositor cannot be tried without using it up.
+    if (environment.variable("WAYLAND_SOCKET"))
+        return true;
+    const std::optional<std::string> name = environment.variable("WAYLAND_DISPLAY");
+    if (!name || name->empty())
+        return false;
+    std::string path = *name;
+    if (!std::filesystem::path(path).is_absolute()) {
+        const std::optional<std::string> runtime = environment.variable("XDG_RUNTIME_DIR");
+        if (!runtime)
+            return false;
+        path = *runtime + '/' + path;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    const FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    return socket && ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address),
+                               sizeof address) == 0;
+}
+
+bool xServerAccepts(const Environment& environment) {
+    const std::optional<std::string> name = environment.variable("DISPLAY");
+    if (!name || name->empty())
+        return false;
+    xcb_connection_t* const connection = xcb_connect(name->c_str(), nullptr);
+    const bool accepted = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return accepted;
+}
+
+// A platform's name may carry options after a colon ("xcb:x11-fonts").
+bool reachable(const QString& platform, const Environment& environment) {
+    const QString name = platform.section(u':', 0, 0);
+    if (name.startsWith(u"wayland"))
+        return waylandCompositorAnswers(environment);
+    if (name == u"xcb")
+        return xServerAccepts(environment);
+    return true;
+}
+
+} // namespace
+
+std::optional<QString> platformToStart(const Environment& environment) {
+    const std::string named = environment.variable("QT_QPA_PLATFORM").value_or("");
+    const QString platforms =
+        named.empty() ? QStringLiteral("wayland;xcb") : QString::fromStdString(named);
+    for (const QString& platform : platforms.split(u';', Qt::SkipEmptyParts)) {
+        if (reachable(platform, environment))
+            return platform;
+    }
+    return std::nullopt;
+}
+
+void present(QWidget& window) {
+    const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr)
+        window.move(screen->availableGeometry().center() - window.rect().center());
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+} // namespace tovin::share
