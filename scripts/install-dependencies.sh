@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qcoro-qt6-dev libgl-dev shared-mime-info qt6-wayland libxcb1-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     dbus libdbus-1-dev
+    desktop-file-utils xdg-utils libglib2.0-bin python3 dpkg-dev lintian
 )
 
 missing=()
