@@ -74,6 +74,20 @@ std::optional<QString> platformToStart(const Environment& environment) {
     return std::nullopt;
 }
 
+std::unique_ptr<QApplication> startApplication(int& argc, char** argv, const QString& platform) {
+    constexpr const char* variable = "QT_QPA_PLATFORM";
+    const std::optional<QByteArray> named =
+        qEnvironmentVariableIsSet(variable) ? std::optional(qgetenv(variable)) : std::nullopt;
+    qputenv(variable, platform.toUtf8());
+    auto application = std::make_unique<QApplication>(argc, argv);
+    if (named)
+        qputenv(variable, *named);
+    else
+        qunsetenv(variable);
+    application->setQuitOnLastWindowClosed(false);
+    return application;
+}
+
 void present(QWidget& window) {
     const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (screen == nullptr)

@@ -2,10 +2,10 @@
 
 #include "shared/Environment.h"
 
+#include <QApplication>
 #include <QString>
+#include <memory>
 #include <optional>
-
-class QWidget;
 
 // The window system, as tovin-share meets it.
 namespace tovin::share {
@@ -16,6 +16,11 @@ namespace tovin::share {
 // that "DISPLAY" names to accept us; a platform that needs no display, such as "offscreen", is
 // taken as named. No value when there is none.
 std::optional<QString> platformToStart(const Environment& environment);
+
+// The application, started on `platform`. "QT_QPA_PLATFORM" names it only while the application
+// starts, so that the programs opened from here choose their own. Closing the last window does
+// not end the application: the share request's end decides the exit status.
+std::unique_ptr<QApplication> startApplication(int& argc, char** argv, const QString& platform);
 
 // Shows the window centred on the screen under the pointer, where the window system lets a
 // program place its windows, raised, and asks for the keyboard focus.
