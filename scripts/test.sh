@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: in a plain build and in an
-# AddressSanitizer + UndefinedBehaviorSanitizer build.
+# AddressSanitizer + UndefinedBehaviorSanitizer build. Then runs each fuzz target for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,3 +28,23 @@ fi
 
 ctest --test-dir build/test --output-on-failure -j "$jobs"
 ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+# Each fuzz target starts from its seed corpus and keeps what it finds in build/fuzz; a crash or a
+# sanitizer report fails the run, after every target has had its minute.
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DTOVIN_BUILD_GUI=OFF -DTOVIN_BUILD_TESTS=OFF -DTOVIN_BUILD_FUZZERS=ON
+cmake --build build/fuzz -j "$jobs"
+# The round trip flushes a snapshot to disk every run: in memory, where the machine has a place.
+fuzz_tmp=${TMPDIR:-/tmp}
+[ -d /dev/shm ] && [ -w /dev/shm ] && fuzz_tmp=/dev/shm
+failed=()
+for target in snapshot_fuzzer manifest_fuzzer round_trip_fuzzer; do
+    mkdir -p "build/fuzz/corpus/$target"
+    TMPDIR=$fuzz_tmp "build/fuzz/tests/fuzz/$target" -max_total_time=60 -print_final_stats=1 \
+        -verbosity=0 -artifact_prefix=build/fuzz/ "build/fuzz/corpus/$target" \
+        "tests/fuzz/corpus/$target" || failed+=("$target")
+done
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "fuzzing failed: ${failed[*]} (inputs kept as build/fuzz/crash-*)" >&2
+    exit 1
+fi

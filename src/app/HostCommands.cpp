@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -137,7 +138,12 @@ int chatsWrite(Arguments arguments, const Context& context) {
     try {
         bytes = source == "-" ? readAll(context.in) : context.fileManager->readFile(source);
     } catch (const std::exception& error) {
-        context.err << program << ": could not read " << name << ": " << reason(error) << '\n';
+        // /dev/stdin, for one, when standard input is a pipe: it could be read only once.
+        const auto* fileError = dynamic_cast<const fs::filesystem_error*>(&error);
+        const bool notAFile = fileError && fileError->code() == std::errc::not_supported;
+        context.err << program << ": could not read " << name << ": "
+                    << (notAFile ? "not a regular file; use - for standard input" : reason(error))
+                    << '\n';
         return misuse;
     }
 
@@ -264,6 +270,47 @@ int outboxRemove(Arguments arguments, const Context& context) {
     return status;
 }
 
+// "90s", "30m", "1h", "2d": a whole number and its unit, up to a century; no value otherwise.
+std::optional<std::chrono::seconds> parseDuration(std::string_view text) {
+    using namespace std::chrono;
+    constexpr std::array<std::pair<char, seconds>, 4> units{
+        {{'s', seconds(1)}, {'m', minutes(1)}, {'h', hours(1)}, {'d', days(1)}}};
+    if (text.size() < 2)
+        return std::nullopt;
+    const auto unit = std::find_if(units.begin(), units.end(), [&](const auto& candidate) {
+        return candidate.first == text.back();
+    });
+    std::uint32_t count = 0;
+    const char* end = text.data() + text.size() - 1;
+    if (unit == units.end() || std::from_chars(text.data(), end, count).ptr != end)
+        return std::nullopt;
+    const seconds duration = unit->second * count;
+    return duration <= years(100) ? std::optional(duration) : std::nullopt;
+}
+
+int outboxClean(Arguments arguments, const Context& context) {
+    constexpr std::string_view usage = "outbox clean [--older-than DURATION]";
+    std::chrono::seconds age = std::chrono::hours(1);
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] != "--older-than")
+            return misused(context, "unknown option " + inQuotes(arguments[i]), usage);
+        const std::optional<std::chrono::seconds> parsed =
+            i + 1 < arguments.size() ? parseDuration(arguments[++i]) : std::nullopt;
+        if (!parsed)
+            return misused(context,
+                           "--older-than needs a DURATION: a whole number followed by s, m, h "
+                           "or d, such as 90s, 30m, 1h or 2d",
+                           usage);
+        age = *parsed;
+    }
+    const std::optional<ShareOutbox> shares = outbox(context);
+    if (!shares)
+        return failure;
+    for (const fs::path& item : shares->removeLeftovers(age))
+        context.out << "removed " << printable(item.string()) << '\n';
+    return success;
+}
+
 // --- watch and open -------------------------------------------------------------------------
 
 int watch(Arguments arguments, const Context& context) {
@@ -338,6 +385,14 @@ constexpr std::array commands{
             "Deletes the queued shares with these ids, with their files. An id that names no\n"
             "queued share is reported, and the exit status is then 1; the others are removed.\n",
             outboxRemove},
+    Command{"outbox", "clean", "[--older-than DURATION]",
+            "delete what interrupted writers and removals left",
+            "Deletes, from the outbox, entry folders without a manifest (left by a share that was\n"
+            "never finished) and the hidden folders of removals that were cut short, once they\n"
+            "have not changed for DURATION (default 1h), and prints each one it deleted.\n"
+            "DURATION is a whole number followed by s, m, h or d: 90s, 30m, 1h, 2d. Queued\n"
+            "shares are never touched.\n",
+            outboxClean},
     Command{"watch", "", "", "show each new queued share as it arrives",
             "Waits for the signal that the share sheet sends on the session bus after each share\n"
             "it queues, and prints the shares that are new since the last time, as outbox list\n"
@@ -366,7 +421,10 @@ void writeCommandList(std::string_view group, std::ostream& out) {
     for (const Command& command : commands) {
         if (group.empty() || command.group == group) {
             const std::string usage = usageOf(command);
-            out << "  " << usage << std::string(usage.size() < 26 ? 26 - usage.size() : 1, ' ')
+            // A usage too long for its column puts the summary on a line of its own.
+            out << "  " << usage
+                << (usage.size() < 26 ? std::string(26 - usage.size(), ' ')
+                                      : '\n' + std::string(28, ' '))
                 << command.summary << '\n';
         }
     }

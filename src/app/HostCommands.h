@@ -11,8 +11,9 @@
 #include <string_view>
 
 // tovin-host: the host application's side of the share contract on the command line. It writes
-// the chat list snapshot, lists and removes queued shares in the shared folder under "HOME", and
-// shows what arrives, as the enqueue signal and the host URL announce it.
+// the chat list snapshot, lists and removes queued shares, and deletes what interrupted writers
+// left in the outbox, in the shared folder under "HOME"; and it shows what arrives, as the
+// enqueue signal and the host URL announce it.
 namespace tovin::host {
 
 // Exit statuses.

@@ -5,8 +5,10 @@
 #include "intake/TypeRegistry.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <algorithm>
+#include <atomic>
 #include <coroutine>
 #include <exception>
 #include <functional>
@@ -24,7 +26,9 @@ template <typename T> using Conversion = std::function<std::optional<T>(const Lo
 
 // Where a completion handler leaves its outcome for the loader waiting on the main thread.
 template <typename T> struct Rendezvous {
-    // Written once, on the provider's thread, before the loader is woken.
+    // Taken by whichever settles the load first: the completion handler, or a load that threw.
+    std::atomic<bool> settled = false;
+    // Written once, by whoever settled the load, before the loader is woken.
     std::variant<std::monostate, T, std::exception_ptr> outcome;
     // The suspended loader; touched on the main thread only.
     std::coroutine_handle<> waiter;
@@ -57,16 +61,30 @@ public:
 
     bool await_ready() const noexcept { return false; }
 
-    void await_suspend(std::coroutine_handle<> waiter) {
+    bool await_suspend(std::coroutine_handle<> waiter) {
         rendezvous_->waiter = waiter;
-        provider_.loadItem(
-            typeIdentifier_, ItemCompletion([rendezvous = rendezvous_, failure = failure_,
-                                             convert = std::move(convert_)](LoadedItem loaded) {
-                rendezvous->outcome = settle(loaded, failure, convert);
-                QMetaObject::invokeMethod(
-                    QCoreApplication::instance(), [rendezvous] { rendezvous->waiter.resume(); },
-                    Qt::QueuedConnection);
-            }));
+        // Held until the load has returned or thrown, so that a throwing load settles before its
+        // dropped completion can.
+        const ItemCompletion completion([rendezvous = rendezvous_, failure = failure_,
+                                         convert = std::move(convert_)](LoadedItem loaded) {
+            if (rendezvous->settled.exchange(true))
+                return;
+            rendezvous->outcome = settle(loaded, failure, convert);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [rendezvous] { rendezvous->waiter.resume(); },
+                Qt::QueuedConnection);
+        });
+        try {
+            provider_.loadItem(typeIdentifier_, completion);
+            return true;
+        } catch (...) {
+            // A load that could not start fails like a provider's error, unless its completion
+            // has already been called and will wake the loader.
+            if (rendezvous_->settled.exchange(true))
+                return true;
+            rendezvous_->outcome = std::current_exception();
+            return false;
+        }
     }
 
     T await_resume() {
@@ -82,6 +100,15 @@ private:
     Conversion<T> convert_;
     std::shared_ptr<Rendezvous<T>> rendezvous_ = std::make_shared<Rendezvous<T>>();
 };
+
+// "[" and "]" belong only around an IP address written as the host, as in "http://[::1]:80/".
+bool bracketsOnlyAroundHost(const QString& text) {
+    if (!text.contains(u'[') && !text.contains(u']'))
+        return true;
+    const QRegularExpression ipLiteralHost(
+        R"(^(?:[^:/?#]+:)?//(?:[^/?#@]*@)?\[[^/?#@\[\]]*\](?::[0-9]*)?(?:[/?#]|$))");
+    return text.count(u'[') == 1 && text.count(u']') == 1 && ipLiteralHost.match(text).hasMatch();
+}
 
 bool isURLCharacter(QChar c) {
     static constexpr std::u16string_view punctuation = u"-._~:/?#[]@!$&'()*+,;=%";
@@ -101,7 +128,7 @@ std::optional<QString> decodeUTF8(const QByteArray& bytes) {
 
 std::optional<QUrl> parseURL(const QString& text) {
     if (text.isEmpty() || !std::all_of(text.begin(), text.end(), isURLCharacter) ||
-        text.count(u'#') > 1)
+        text.count(u'#') > 1 || !bracketsOnlyAroundHost(text))
         return std::nullopt;
     QUrl url(text, QUrl::StrictMode);
     if (!url.isValid())
@@ -136,15 +163,16 @@ QCoro::Task<QUrl> loadImageData(const ItemProvider& provider,
     co_return co_await load;
 }
 
-QCoro::Task<QUrl> loadURL(const ItemProvider& provider) {
-    LoadAwaiter<QUrl> load(provider, TypeIdentifier::url, IntakeError::noURL,
-                           [](const LoadedItem::Item& item) -> std::optional<QUrl> {
-                               if (const auto* url = std::get_if<QUrl>(&item))
-                                   return *url;
-                               if (const auto* text = std::get_if<QString>(&item))
-                                   return parseURL(*text);
-                               return std::nullopt;
-                           });
+QCoro::Task<QString> loadURL(const ItemProvider& provider) {
+    LoadAwaiter<QString> load(provider, TypeIdentifier::url, IntakeError::noURL,
+                              [](const LoadedItem::Item& item) -> std::optional<QString> {
+                                  if (const auto* url = std::get_if<QUrl>(&item))
+                                      return url->toString(QUrl::FullyEncoded);
+                                  const auto* text = std::get_if<QString>(&item);
+                                  if (text && parseURL(*text))
+                                      return *text;
+                                  return std::nullopt;
+                              });
     co_return co_await load;
 }
 

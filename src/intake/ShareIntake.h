@@ -12,9 +12,13 @@
 
 namespace tovin {
 
-// The owner of the shared content, which shows a summary of it.
+// The owner of the shared content, which shows a summary of it. Never copied: a walk learns from
+// the owner itself whether it still exists.
 class SharedContentOwner {
 public:
+    SharedContentOwner() = default;
+    SharedContentOwner(const SharedContentOwner&) = delete;
+    SharedContentOwner& operator=(const SharedContentOwner&) = delete;
     virtual ~SharedContentOwner() = default;
 
     // The content the intake fills. The intake touches it on the main thread only.
@@ -22,27 +26,31 @@ public:
 
     // Rewrites the summary from the content.
     virtual void updateSummary() = 0;
+
+private:
+    friend class ShareIntake;
+    // Expires with the owner.
+    std::shared_ptr<const bool> lifetime_ = std::make_shared<const bool>();
 };
 
 // Walks a share request's input items on the main thread, loading one attachment at a time and
 // filing each result into the owner's content. The main thread stays free while a load is
-// pending. The owner, file manager and UUID source must outlive every walk.
+// pending. A walk may outlive its intake and its owner: one that finds either gone when a load
+// returns ends there, touching neither and refreshing no summary.
 class ShareIntake {
 public:
     ShareIntake(SharedContentOwner& owner, std::shared_ptr<FileManager> fileManager,
                 std::shared_ptr<UUIDSource> uuidSource);
+    ShareIntake(const ShareIntake&) = delete;
+    ShareIntake& operator=(const ShareIntake&) = delete;
 
     // Files the items' texts and attachments in order, then refreshes the owner's summary once.
     // Failed loads are skipped silently. Without a request (no value) nothing happens at all.
     QCoro::Task<> loadSharedItems(std::optional<std::vector<InputItem>> inputItems);
 
 private:
-    QCoro::Task<> collect(std::shared_ptr<const ItemProvider> provider);
-    void fileText(const QString& text);
-
-    SharedContentOwner& owner_;
-    std::shared_ptr<FileManager> fileManager_;
-    std::shared_ptr<UUIDSource> uuidSource_;
+    struct Context;
+    std::shared_ptr<Context> context_;
 };
 
 } // namespace tovin

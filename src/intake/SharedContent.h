@@ -11,7 +11,7 @@ namespace tovin {
 struct SharedContent {
     // The first non-empty content text, or the first plain text attachment.
     std::optional<QString> sharedText;
-    // The absolute string of the last link.
+    // The last link, as it was shared (see `loadURL`).
     std::optional<QString> sharedURL;
     // Image files, in the order they were shared; the same file may be listed twice.
     std::vector<QUrl> sharedImageURLs;

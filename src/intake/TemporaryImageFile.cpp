@@ -26,11 +26,15 @@ public:
 
     bool isSequential() const override { return true; }
 
-    // Writes out what the buffer holds; false once any write has failed.
-    bool drain() {
-        const bool written = !error_ && writeAll(buffer_.data(), buffer_.size());
-        buffer_.clear();
-        return written;
+    // Writes out what the buffer holds and closes the file, whose close may be the first to
+    // report a lost write; false once anything has failed.
+    bool finish() {
+        if (!drain())
+            return false;
+        if (file_.close())
+            return true;
+        error_ = std::error_code(errno, std::generic_category());
+        return false;
     }
 
     std::error_code error() const { return error_; }
@@ -50,6 +54,13 @@ protected:
 
 private:
     static constexpr std::size_t bufferSize = 64 * 1024;
+
+    // Writes out what the buffer holds; false once any write has failed.
+    bool drain() {
+        const bool written = !error_ && writeAll(buffer_.data(), buffer_.size());
+        buffer_.clear();
+        return written;
+    }
 
     bool writeAll(const char* data, std::size_t length) {
         if (file_.writeAll({data, length}))
@@ -84,7 +95,7 @@ std::optional<QUrl> writePNG(const QImage& image, FileManager& fileManager,
     const auto file = temporaryFile(fileManager, uuidSource, ".png");
     DescriptorDevice device(fileManager.createPrivateFile(file));
     const bool encoded = QImageWriter(&device, "png").write(image);
-    if (!device.drain())
+    if (!device.finish())
         throwWriteError(file, device.error());
     if (!encoded) {
         // The encoder gave up on its own: the partial file must not pass for the image.
@@ -97,7 +108,7 @@ std::optional<QUrl> writePNG(const QImage& image, FileManager& fileManager,
 QUrl writeBytes(const QByteArray& bytes, FileManager& fileManager, UUIDSource& uuidSource) {
     const auto file = temporaryFile(fileManager, uuidSource, "");
     DescriptorDevice device(fileManager.createPrivateFile(file));
-    if (device.write(bytes) != bytes.size() || !device.drain())
+    if (device.write(bytes) != bytes.size() || !device.finish())
         throwWriteError(file, device.error());
     return fileURL(file);
 }

@@ -2,6 +2,7 @@
 
 #include "shared/DecodeError.h"
 #include "shared/JSONCoding.h"
+#include "shared/UTF8.h"
 
 #include <optional>
 
@@ -120,6 +121,26 @@ private:
     }
 };
 
+// The snapshot as the contract's JSON writer lays it out, made entry by entry and handed on in
+// pieces of about a mebibyte: a list of a million chats is never in memory twice.
+void encode(const std::vector<Entry>& entries, const FileManager::ByteSink& write) {
+    if (entries.empty())
+        return write("[]");
+    constexpr std::size_t pieceSize = 1 << 20;
+    std::string piece = "[\n";
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        piece += "  {\n    \"id\": ";
+        piece += std::to_string(entries[i].id);
+        piece += ",\n    \"title\": ";
+        piece += detail::encodeJSON(entries[i].title);
+        piece += i + 1 < entries.size() ? "\n  },\n" : "\n  }\n]";
+        if (piece.size() >= pieceSize || i + 1 == entries.size()) {
+            write(piece);
+            piece.clear();
+        }
+    }
+}
+
 } // namespace
 
 std::vector<Entry> decode(std::string_view text) {
@@ -139,11 +160,15 @@ std::vector<Entry> read(const std::filesystem::path& file, FileManager& fileMana
 
 void write(const std::vector<Entry>& entries, const std::filesystem::path& file,
            FileManager& fileManager) {
-    fileManager.createDirectory(file.parent_path());
-    json list = json::array();
-    for (const Entry& entry : entries)
-        list.push_back({{"id", entry.id}, {"title", entry.title}});
-    fileManager.writeFile(file, detail::encodeJSON(list), WriteMode::atomic);
+    for (const Entry& entry : entries) {
+        if (!detail::isUTF8(entry.title))
+            throw detail::notUTF8("the title of chat " + std::to_string(entry.id));
+    }
+    if (file.has_parent_path())
+        fileManager.createDirectory(file.parent_path());
+    fileManager.writeFileInPieces(
+        file, [&](const FileManager::ByteSink& write) { encode(entries, write); },
+        WriteMode::atomic);
 }
 
 } // namespace tovin::ChatListSnapshot

@@ -28,7 +28,9 @@ std::vector<Entry> read(const std::filesystem::path& file, FileManager& fileMana
 std::vector<Entry> decode(std::string_view json);
 
 // Replaces the snapshot at `file` atomically, creating its folder when missing. Throws the first
-// failure; the snapshot that was there stays as it was.
+// failure (`std::filesystem::filesystem_error` from the disk; `std::system_error` with
+// `std::errc::illegal_byte_sequence`, before anything is written, for a title that is not UTF-8);
+// the snapshot that was there stays as it was.
 void write(const std::vector<Entry>& entries, const std::filesystem::path& file,
            FileManager& fileManager);
 

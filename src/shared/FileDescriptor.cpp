@@ -25,6 +25,10 @@ bool FileDescriptor::writeAll(std::string_view bytes) const {
     return true;
 }
 
+bool FileDescriptor::close() {
+    return ::close(std::exchange(fd_, -1)) == 0;
+}
+
 FileDescriptor::~FileDescriptor() {
     if (fd_ >= 0)
         ::close(fd_);

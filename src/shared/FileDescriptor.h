@@ -25,6 +25,10 @@ public:
     // fails.
     bool writeAll(std::string_view bytes) const;
 
+    // Closes the descriptor now; false, with `errno` set, when the system reports that what was
+    // written through it may not have reached the file. Closed either way.
+    bool close();
+
     // Hands the descriptor over to the caller, who closes it from then on.
     int release() { return std::exchange(fd_, -1); }
 

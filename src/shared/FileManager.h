@@ -2,7 +2,11 @@
 
 #include "shared/FileDescriptor.h"
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +17,11 @@ namespace tovin {
 enum class WriteMode {
     // One write into the named file, created or truncated; a failure may leave a partial file.
     plain,
-    // A hidden temporary file in the same folder, written and flushed to disk, then renamed over
-    // the target and the folder flushed: a reader sees the old file or the whole new one.
+    // A new file in the same folder, written and flushed to disk, then renamed over the target
+    // and the folder flushed: a reader sees the old file or the whole new one. The new file has
+    // no name while it is written, where the file system allows, else a hidden one; a hidden
+    // file that a writer killed an hour ago or more left beside the target goes with the next
+    // atomic write of it.
     atomic,
 };
 
@@ -28,30 +35,69 @@ public:
     // Creates the folder and any missing parents; a folder that exists already is success.
     virtual void createDirectory(const std::filesystem::path& folder) = 0;
 
+    // Told the size of each piece of a copy as it lands, a piece being at most 64 MiB (a file
+    // whose blocks the file system shares with its copy counts as one piece).
+    using CopyProgress = std::function<void(std::uintmax_t bytesCopied)>;
+
     // Copies a regular file, or a folder with everything in it, to `destination`, which must not
     // exist and is never overwritten. A symbolic link given as `source` is followed; links inside
     // a folder are copied as links. Anything else (a FIFO, a device, a socket) is refused with
-    // `std::errc::not_supported`. The copy is on disk when this returns.
+    // `std::errc::not_supported`. The copy is on disk when this returns. `progress`, when given,
+    // is called on this thread.
     virtual void copyItem(const std::filesystem::path& source,
-                          const std::filesystem::path& destination) = 0;
+                          const std::filesystem::path& destination,
+                          const CopyProgress& progress) = 0;
+
+    // The bytes that `copyItem` would copy from `source`: the size of a regular file, or the sizes
+    // of the regular files in a folder and its subfolders, links followed as `copyItem` follows
+    // them.
+    virtual std::uintmax_t contentSize(const std::filesystem::path& source) = 0;
 
     // The folder's immediate children whose names do not begin with a dot, in the order the file
     // system gives them.
     virtual std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) = 0;
 
+    // Every child of the folder, hidden ones included, in the order the file system gives them.
+    virtual std::vector<std::filesystem::path>
+    allContentsOfDirectory(const std::filesystem::path& folder) = 0;
+
     // Whether the item exists and is a folder, a symbolic link counting as what it points to.
     // Never throws: an item that cannot be examined is not a folder.
     virtual bool isDirectory(const std::filesystem::path& item) = 0;
 
+    // When the item last changed (for a folder, its list of names), a symbolic link counting as
+    // what it points to; no value when it does not exist or cannot be examined.
+    virtual std::optional<std::chrono::system_clock::time_point>
+    modificationDate(const std::filesystem::path& item) = 0;
+
+    // The item's absolute path with every symbolic link, "." and ".." resolved, as far as the
+    // item exists (what does not is appended as written), and no trailing separator.
+    virtual std::filesystem::path resolvedPath(const std::filesystem::path& item) = 0;
+
     // Deletes the item, and everything in it when it is a folder.
     virtual void removeItem(const std::filesystem::path& item) = 0;
+
+    // Gives the item a new name on the same file system in one step; an existing `destination`
+    // is never replaced.
+    virtual void moveItem(const std::filesystem::path& source,
+                          const std::filesystem::path& destination) = 0;
 
     // All the bytes of the file. Anything but a regular file is refused without waiting on it.
     virtual std::string readFile(const std::filesystem::path& file) = 0;
 
     virtual void writeFile(const std::filesystem::path& file, std::string_view bytes,
                            WriteMode mode) = 0;
+
+    // Takes a file's bytes piece by piece, in order.
+    using ByteSink = std::function<void(std::string_view piece)>;
+
+    // Writes the file as `writeFile` does, with the bytes that `produce` hands to the sink it is
+    // given, so that they need never be in memory all at once. What `produce` throws ends the
+    // write as a failure to write does, and is thrown unchanged.
+    virtual void writeFileInPieces(const std::filesystem::path& file,
+                                   const std::function<void(const ByteSink&)>& produce,
+                                   WriteMode mode) = 0;
 
     // Flushes a file or a folder (its list of names) to disk.
     virtual void synchronize(const std::filesystem::path& item) = 0;

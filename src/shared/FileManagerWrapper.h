@@ -17,24 +17,47 @@ public:
     void createDirectory(const std::filesystem::path& folder) override {
         target_->createDirectory(folder);
     }
-    void copyItem(const std::filesystem::path& source,
-                  const std::filesystem::path& destination) override {
-        target_->copyItem(source, destination);
+    void copyItem(const std::filesystem::path& source, const std::filesystem::path& destination,
+                  const CopyProgress& progress) override {
+        target_->copyItem(source, destination, progress);
+    }
+    std::uintmax_t contentSize(const std::filesystem::path& source) override {
+        return target_->contentSize(source);
     }
     std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) override {
         return target_->contentsOfDirectory(folder);
     }
+    std::vector<std::filesystem::path>
+    allContentsOfDirectory(const std::filesystem::path& folder) override {
+        return target_->allContentsOfDirectory(folder);
+    }
     bool isDirectory(const std::filesystem::path& item) override {
         return target_->isDirectory(item);
     }
+    std::optional<std::chrono::system_clock::time_point>
+    modificationDate(const std::filesystem::path& item) override {
+        return target_->modificationDate(item);
+    }
+    std::filesystem::path resolvedPath(const std::filesystem::path& item) override {
+        return target_->resolvedPath(item);
+    }
     void removeItem(const std::filesystem::path& item) override { target_->removeItem(item); }
+    void moveItem(const std::filesystem::path& source,
+                  const std::filesystem::path& destination) override {
+        target_->moveItem(source, destination);
+    }
     std::string readFile(const std::filesystem::path& file) override {
         return target_->readFile(file);
     }
     void writeFile(const std::filesystem::path& file, std::string_view bytes,
                    WriteMode mode) override {
         target_->writeFile(file, bytes, mode);
+    }
+    void writeFileInPieces(const std::filesystem::path& file,
+                           const std::function<void(const ByteSink&)>& produce,
+                           WriteMode mode) override {
+        target_->writeFileInPieces(file, produce, mode);
     }
     void synchronize(const std::filesystem::path& item) override { target_->synchronize(item); }
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override {

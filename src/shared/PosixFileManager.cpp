@@ -1,7 +1,9 @@
 #include "shared/PosixFileManager.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <random>
@@ -37,39 +39,74 @@ FileDescriptor openFile(const fs::path& path, int flags, mode_t mode = 0) {
     }
 }
 
-bool copyByReading(int in, const FileDescriptor& out) {
-    std::array<char, 1 << 20> buffer;
-    for (;;) {
-        const ssize_t count = ::read(in, buffer.data(), buffer.size());
-        if (count == 0)
-            return true;
-        if (count < 0 && errno != EINTR)
-            return false;
-        if (count > 0 && !out.writeAll({buffer.data(), static_cast<std::size_t>(count)}))
-            return false;
-    }
+using CopyProgress = FileManager::CopyProgress;
+
+// The most a copy moves between two progress reports.
+constexpr std::size_t pieceSize = std::size_t{64} << 20;
+
+void report(const CopyProgress& progress, std::uintmax_t bytes) {
+    if (progress && bytes > 0)
+        progress(bytes);
 }
 
-// The kernel's copy: shared blocks where the file system has them, else an in-kernel copy, else
-// plain reads and writes when the kernel cannot copy between these two files.
-bool copyContents(int in, const FileDescriptor& out) {
-    if (::ioctl(out.get(), FICLONE, in) == 0)
-        return true;
-    bool copiedAny = false;
-    for (;;) {
-        const ssize_t count = ::copy_file_range(in, nullptr, out.get(), nullptr, 1 << 30, 0);
-        if (count == 0)
-            return true;
-        if (count > 0) {
-            copiedAny = true;
-            continue;
-        }
-        if (errno == EINTR)
-            continue;
-        const bool unsupported =
-            errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
-        return unsupported && !copiedAny && copyByReading(in, out);
+// Copies at most `length` bytes at `offset` to the same offset of `out`: by the kernel while it
+// can, else by reading and writing. Returns the count copied, 0 at the end of the file, or -1 with
+// `errno` set.
+ssize_t copyPiece(int in, int out, off_t offset, std::size_t length, bool& byKernel) {
+    if (byKernel) {
+        loff_t from = offset, to = offset;
+        const ssize_t count = ::copy_file_range(in, &from, out, &to, length, 0);
+        if (count >= 0 ||
+            !(errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+            return count;
+        byKernel = false;
     }
+    std::vector<char> buffer(std::min<std::size_t>(length, 1 << 20));
+    const ssize_t count = ::pread(in, buffer.data(), buffer.size(), offset);
+    for (ssize_t written = 0; written < count;) {
+        const ssize_t more = ::pwrite(out, buffer.data() + written,
+                                      static_cast<std::size_t>(count - written), offset + written);
+        if (more < 0 && errno != EINTR)
+            return -1;
+        written += std::max<ssize_t>(more, 0);
+    }
+    return count;
+}
+
+// Shared blocks where the file system has them; else the data, piece by piece, its holes left as
+// holes (each reported with the data after it).
+bool copyContents(int in, off_t size, const FileDescriptor& out, const CopyProgress& progress) {
+    if (::ioctl(out.get(), FICLONE, in) == 0) {
+        report(progress, static_cast<std::uintmax_t>(size));
+        return true;
+    }
+    bool byKernel = true;
+    off_t position = 0, reported = 0;
+    while (position < size) {
+        const off_t data = ::lseek(in, position, SEEK_DATA);
+        if (data < 0 && errno == ENXIO)
+            break; // a hole up to the end
+        position = data < 0 ? position : data;
+        const off_t hole = ::lseek(in, position, SEEK_HOLE);
+        const off_t end = hole < 0 ? size : std::min(hole, size);
+        while (position < end) {
+            const ssize_t count = copyPiece(in, out.get(), position,
+                                            std::min<off_t>(pieceSize, end - position), byKernel);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count < 0)
+                return false;
+            if (count == 0) {
+                size = position; // the source got shorter meanwhile
+                break;
+            }
+            position += count;
+            report(progress, static_cast<std::uintmax_t>(position - reported));
+            reported = position;
+        }
+    }
+    report(progress, static_cast<std::uintmax_t>(size - reported));
+    return position >= size || ::ftruncate(out.get(), size) == 0;
 }
 
 void syncDescriptor(int fd, const fs::path& path) {
@@ -77,24 +114,26 @@ void syncDescriptor(int fd, const fs::path& path) {
         fail("cannot flush to disk", path);
 }
 
-void copyNode(const fs::path& source, const fs::path& destination, bool followLinks);
+void copyNode(const fs::path& source, const fs::path& destination, bool followLinks,
+              const CopyProgress& progress);
 
 void copyFile(int in, const struct stat& status, const fs::path& source,
-              const fs::path& destination) {
+              const fs::path& destination, const CopyProgress& progress) {
     const FileDescriptor out =
         openFile(destination, O_WRONLY | O_CREAT | O_EXCL, status.st_mode & 0777);
     if (!out)
         fail("cannot create the copy", source, destination);
-    if (!copyContents(in, out))
+    if (!copyContents(in, status.st_size, out, progress))
         fail("cannot copy", source, destination);
     syncDescriptor(out.get(), destination);
 }
 
-void copyFolder(const struct stat& status, const fs::path& source, const fs::path& destination) {
+void copyFolder(const struct stat& status, const fs::path& source, const fs::path& destination,
+                const CopyProgress& progress) {
     if (::mkdir(destination.c_str(), (status.st_mode & 0777) | S_IRWXU) != 0)
         fail("cannot create the copy", source, destination);
     for (const fs::directory_entry& child : fs::directory_iterator(source))
-        copyNode(child.path(), destination / child.path().filename(), false);
+        copyNode(child.path(), destination / child.path().filename(), false, progress);
     const FileDescriptor folder = openFile(destination, O_RDONLY | O_DIRECTORY);
     if (!folder)
         fail("cannot open", destination);
@@ -109,7 +148,8 @@ void copyLink(const fs::path& source, const fs::path& destination) {
 }
 
 // Links inside a copied folder stay links; the item the caller names is followed.
-void copyNode(const fs::path& source, const fs::path& destination, bool followLinks) {
+void copyNode(const fs::path& source, const fs::path& destination, bool followLinks,
+              const CopyProgress& progress) {
     struct stat status {};
     if ((followLinks ? ::stat(source.c_str(), &status) : ::lstat(source.c_str(), &status)) != 0)
         fail("cannot copy", source, destination);
@@ -128,40 +168,119 @@ void copyNode(const fs::path& source, const fs::path& destination, bool followLi
         fail("not a regular file or folder", source, destination,
              std::make_error_code(std::errc::not_supported));
     if (S_ISDIR(opened.st_mode))
-        copyFolder(opened, source, destination);
+        copyFolder(opened, source, destination, progress);
     else
-        copyFile(in.get(), opened, source, destination);
+        copyFile(in.get(), opened, source, destination, progress);
 }
 
-// A hidden name beside `file` that no other writer picks.
-fs::path temporarySibling(const fs::path& file) {
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    constexpr char digits[] = "0123456789abcdef";
-    std::string suffix(12, '0');
-    for (char& c : suffix)
-        c = digits[random() % 16];
-    return file.parent_path() / ("." + file.filename().native() + "." + suffix);
+std::chrono::system_clock::time_point timeOf(const struct timespec& time) {
+    const std::chrono::nanoseconds since1970 =
+        std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(since1970));
 }
 
 fs::path folderOf(const fs::path& file) {
     return file.has_parent_path() ? file.parent_path() : fs::path(".");
 }
 
-void writeAtomically(const fs::path& file, std::string_view bytes) {
-    fs::path temporary;
-    FileDescriptor out;
-    while (!out) {
-        temporary = temporarySibling(file);
-        out = openFile(temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (!out && errno != EEXIST)
+// Hidden temporary files beside `file` are named this, then 12 hexadecimal digits.
+std::string temporaryPrefix(const fs::path& file) {
+    return "." + file.filename().native() + ".";
+}
+
+constexpr std::string_view temporaryDigits = "0123456789abcdef";
+constexpr std::size_t temporaryDigitCount = 12;
+
+// A hidden name beside `file` that no other writer picks.
+fs::path temporarySibling(const fs::path& file) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    std::string suffix(temporaryDigitCount, '0');
+    for (char& c : suffix)
+        c = temporaryDigits[random() % temporaryDigits.size()];
+    return folderOf(file) / (temporaryPrefix(file) + suffix);
+}
+
+// Deletes the hidden temporary files beside `file` that writers killed an hour ago or more left;
+// newer ones may be in use. Failures are ignored: the next writer tries again.
+void removeStaleTemporaries(const fs::path& file) {
+    const std::string prefix = temporaryPrefix(file);
+    const auto staleBefore = std::chrono::system_clock::now() - std::chrono::hours(1);
+    std::error_code error;
+    for (fs::directory_iterator item(folderOf(file), error), end; !error && item != end;
+         item.increment(error)) {
+        const std::string name = item->path().filename().native();
+        struct stat status {};
+        if (name.size() == prefix.size() + temporaryDigitCount && name.starts_with(prefix) &&
+            name.find_first_not_of(temporaryDigits, prefix.size()) == std::string::npos &&
+            ::lstat(item->path().c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+            timeOf(status.st_mtim) < staleBefore)
+            ::unlink(item->path().c_str());
+    }
+}
+
+// The name of a temporary file, deleted with this unless the file has been renamed into place.
+struct TemporaryName {
+    fs::path path;
+
+    TemporaryName() = default;
+    TemporaryName(const TemporaryName&) = delete;
+    TemporaryName& operator=(const TemporaryName&) = delete;
+    ~TemporaryName() {
+        if (!path.empty())
+            ::unlink(path.c_str());
+    }
+};
+
+// A new file in `file`'s folder: without a name where the file system allows, so that a writer
+// killed while writing leaves nothing; else with a hidden name, given to `temporary`.
+FileDescriptor createTemporary(const fs::path& file, TemporaryName& temporary) {
+    FileDescriptor out = openFile(folderOf(file), O_TMPFILE | O_WRONLY, 0666);
+    if (out || (errno != EOPNOTSUPP && errno != EISDIR))
+        return out;
+    for (;;) {
+        const fs::path candidate = temporarySibling(file);
+        out = openFile(candidate, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (out)
+            temporary.path = candidate;
+        if (out || errno != EEXIST)
+            return out;
+    }
+}
+
+// Gives the unnamed file `out` a hidden name beside `file`, to be renamed over it.
+bool nameTemporary(const FileDescriptor& out, const fs::path& file, TemporaryName& temporary) {
+    const std::string self = "/proc/self/fd/" + std::to_string(out.get());
+    for (;;) {
+        const fs::path candidate = temporarySibling(file);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            temporary.path = candidate;
+        if (!temporary.path.empty() || errno != EEXIST)
+            return !temporary.path.empty();
+    }
+}
+
+using Producer = std::function<void(const FileManager::ByteSink&)>;
+
+void produceInto(const FileDescriptor& out, const fs::path& file, const Producer& produce) {
+    produce([&](std::string_view piece) {
+        if (!out.writeAll(piece))
             fail("cannot write", file);
-    }
-    if (!out.writeAll(bytes) || ::fsync(out.get()) != 0 ||
-        ::rename(temporary.c_str(), file.c_str()) != 0) {
-        const std::error_code error = lastError();
-        ::unlink(temporary.c_str());
-        fail("cannot write", file, error);
-    }
+    });
+}
+
+void writeAtomically(const fs::path& file, const Producer& produce) {
+    removeStaleTemporaries(file);
+    TemporaryName temporary;
+    FileDescriptor out = createTemporary(file, temporary);
+    if (!out)
+        fail("cannot write", file);
+    produceInto(out, file, produce);
+    if (::fsync(out.get()) != 0 ||
+        (temporary.path.empty() && !nameTemporary(out, file, temporary)) ||
+        ::rename(temporary.path.c_str(), file.c_str()) != 0)
+        fail("cannot write", file);
+    temporary.path.clear();
     out = FileDescriptor();
     const FileDescriptor folder = openFile(folderOf(file), O_RDONLY | O_DIRECTORY);
     if (!folder)
@@ -181,8 +300,23 @@ void PosixFileManager::createDirectory(const fs::path& folder) {
         fail("cannot create folder", folder, error);
 }
 
-void PosixFileManager::copyItem(const fs::path& source, const fs::path& destination) {
-    copyNode(source, destination, true);
+void PosixFileManager::copyItem(const fs::path& source, const fs::path& destination,
+                                const CopyProgress& progress) {
+    copyNode(source, destination, true, progress);
+}
+
+std::uintmax_t PosixFileManager::contentSize(const fs::path& source) {
+    struct stat status {};
+    if (::stat(source.c_str(), &status) != 0)
+        fail("cannot read", source);
+    if (!S_ISDIR(status.st_mode))
+        return S_ISREG(status.st_mode) ? static_cast<std::uintmax_t>(status.st_size) : 0;
+    std::uintmax_t total = 0;
+    for (const fs::directory_entry& item : fs::recursive_directory_iterator(source)) {
+        if (item.symlink_status().type() == fs::file_type::regular)
+            total += item.file_size();
+    }
+    return total;
 }
 
 std::vector<fs::path> PosixFileManager::contentsOfDirectory(const fs::path& folder) {
@@ -194,9 +328,34 @@ std::vector<fs::path> PosixFileManager::contentsOfDirectory(const fs::path& fold
     return children;
 }
 
+std::vector<fs::path> PosixFileManager::allContentsOfDirectory(const fs::path& folder) {
+    std::vector<fs::path> children;
+    for (const fs::directory_entry& child : fs::directory_iterator(folder))
+        children.push_back(child.path());
+    return children;
+}
+
 bool PosixFileManager::isDirectory(const fs::path& item) {
     std::error_code error;
     return fs::is_directory(item, error);
+}
+
+std::optional<std::chrono::system_clock::time_point>
+PosixFileManager::modificationDate(const fs::path& item) {
+    struct stat status {};
+    if (::stat(item.c_str(), &status) != 0)
+        return std::nullopt;
+    return timeOf(status.st_mtim);
+}
+
+fs::path PosixFileManager::resolvedPath(const fs::path& item) {
+    std::error_code error;
+    fs::path resolved = fs::weakly_canonical(item, error);
+    if (error)
+        fail("cannot resolve", item, error);
+    while (!resolved.has_filename() && resolved.has_relative_path())
+        resolved = resolved.parent_path();
+    return resolved;
 }
 
 void PosixFileManager::removeItem(const fs::path& item) {
@@ -205,6 +364,17 @@ void PosixFileManager::removeItem(const fs::path& item) {
         error = std::make_error_code(std::errc::no_such_file_or_directory);
     if (error)
         fail("cannot remove", item, error);
+}
+
+void PosixFileManager::moveItem(const fs::path& source, const fs::path& destination) {
+    int moved =
+        ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE);
+    // A file system that cannot promise not to replace: check first, then rename.
+    if (moved != 0 && errno == EINVAL && ::access(destination.c_str(), F_OK) != 0 &&
+        errno == ENOENT)
+        moved = ::rename(source.c_str(), destination.c_str());
+    if (moved != 0)
+        fail("cannot move", source, destination);
 }
 
 std::string PosixFileManager::readFile(const fs::path& file) {
@@ -232,11 +402,18 @@ std::string PosixFileManager::readFile(const fs::path& file) {
 }
 
 void PosixFileManager::writeFile(const fs::path& file, std::string_view bytes, WriteMode mode) {
+    writeFileInPieces(
+        file, [bytes](const ByteSink& write) { write(bytes); }, mode);
+}
+
+void PosixFileManager::writeFileInPieces(const fs::path& file, const Producer& produce,
+                                         WriteMode mode) {
     if (mode == WriteMode::atomic)
-        return writeAtomically(file, bytes);
+        return writeAtomically(file, produce);
     const FileDescriptor out = openFile(file, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (!out || !out.writeAll(bytes))
+    if (!out)
         fail("cannot write", file);
+    produceInto(out, file, produce);
 }
 
 void PosixFileManager::synchronize(const fs::path& item) {
@@ -255,7 +432,8 @@ FileDescriptor PosixFileManager::createPrivateFile(const fs::path& file) {
 
 fs::path PosixFileManager::temporaryDirectory() {
     const std::optional<std::string> folder = environment_->variable("TMPDIR");
-    return folder && !folder->empty() ? fs::path(*folder) : fs::path("/tmp");
+    // A relative folder would name another place once the current folder changes.
+    return folder && !folder->empty() ? fs::absolute(*folder) : fs::path("/tmp");
 }
 
 } // namespace tovin

@@ -1,5 +1,7 @@
 #include "shared/ShareOutbox.h"
 
+#include "shared/UTF8.h"
+
 #include <algorithm>
 #include <set>
 
@@ -8,6 +10,9 @@ namespace tovin {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Names a folder on its way out of the outbox.
+constexpr char removingPrefix[] = ".removing-";
 
 // The name a source is known by: its last path component, trailing separators aside. "." and
 // ".." name nothing that could be stored, so they count as no name.
@@ -37,6 +42,12 @@ std::string freeName(const std::string& name, const std::set<std::string>& taken
     }
 }
 
+// Whether the resolved path `inner` is `outer` or lies inside it.
+bool isWithin(const fs::path& inner, const fs::path& outer) {
+    return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first ==
+           outer.end();
+}
+
 } // namespace
 
 std::vector<fs::path> ShareOutbox::PendingShare::attachmentURLs() const {
@@ -58,36 +69,119 @@ ShareOutbox::ShareOutbox(fs::path outboxURL, std::shared_ptr<FileManager> fileMa
 
 std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::string>& text,
                                  const std::optional<std::string>& url,
-                                 const std::vector<AttachmentSource>& attachments) const {
+                                 const std::vector<AttachmentSource>& attachments,
+                                 const Progress& progress) const {
+    if (text && !detail::isUTF8(*text))
+        throw detail::notUTF8("the text");
+    if (url && !detail::isUTF8(*url))
+        throw detail::notUTF8("the link");
+    refuseOutboxItself(attachments);
+    std::uintmax_t bytesTotal = 0, bytesDone = 0;
+    FileManager::CopyProgress copied;
+    if (progress) {
+        for (const AttachmentSource& attachment : attachments)
+            bytesTotal += fileManager_->contentSize(attachment.source);
+        progress(0, bytesTotal);
+        copied = [&](std::uintmax_t bytes) { progress(bytesDone += bytes, bytesTotal); };
+    }
+
     fileManager_->createDirectory(outboxURL_);
     std::string id = uuids_->newUUID();
     const fs::path entry = outboxURL_ / id;
-    fileManager_->createDirectory(entry);
-
-    std::vector<Manifest::Attachment> recorded;
-    if (!attachments.empty()) {
-        const fs::path folder = entry / "attachments";
-        fileManager_->createDirectory(folder);
-        std::set<std::string> taken;
-        for (const AttachmentSource& attachment : attachments) {
-            std::string name = lastPathComponent(attachment.source);
-            if (name.empty())
-                name = uuids_->newUUID();
-            name = freeName(name, taken);
-            fileManager_->copyItem(attachment.source, folder / name);
-            recorded.push_back({attachment.kind, name});
-            taken.insert(std::move(name));
-        }
-        // The copies, and the folder holding them, are on disk before a manifest can name them.
-        fileManager_->synchronize(folder);
-        fileManager_->synchronize(entry);
+    try {
+        fileManager_->createDirectory(entry);
+        std::vector<Manifest::Attachment> recorded = copyAttachments(attachments, entry, copied);
+        // So is the entry's own name.
+        fileManager_->synchronize(outboxURL_);
+        const Manifest manifest{chatId, text, url, std::move(recorded), Timestamp(clock_->now())};
+        fileManager_->writeFile(entry / "manifest.json", manifest.encode(), WriteMode::atomic);
+    } catch (...) {
+        abandon(entry);
+        throw;
     }
-    // So is the entry's own name.
-    fileManager_->synchronize(outboxURL_);
-
-    const Manifest manifest{chatId, text, url, std::move(recorded), Timestamp(clock_->now())};
-    fileManager_->writeFile(entry / "manifest.json", manifest.encode(), WriteMode::atomic);
     return id;
+}
+
+void ShareOutbox::refuseOutboxItself(const std::vector<AttachmentSource>& attachments) const {
+    if (attachments.empty())
+        return;
+    const fs::path outbox = fileManager_->resolvedPath(outboxURL_);
+    for (const AttachmentSource& attachment : attachments) {
+        const fs::path source = fileManager_->resolvedPath(attachment.source);
+        if (isWithin(source, outbox) || isWithin(outbox, source))
+            throw fs::filesystem_error(
+                "cannot share the outbox, anything in it, or a folder that holds it",
+                attachment.source, std::make_error_code(std::errc::invalid_argument));
+    }
+}
+
+std::vector<ShareOutbox::Manifest::Attachment>
+ShareOutbox::copyAttachments(const std::vector<AttachmentSource>& attachments,
+                             const fs::path& entry, const FileManager::CopyProgress& copied) const {
+    std::vector<Manifest::Attachment> recorded;
+    if (attachments.empty())
+        return recorded;
+    const fs::path folder = entry / "attachments";
+    fileManager_->createDirectory(folder);
+    std::set<std::string> taken;
+    for (const AttachmentSource& attachment : attachments) {
+        // The manifest is UTF-8; the file system's names are bytes.
+        std::string name = detail::replacingInvalidUTF8(lastPathComponent(attachment.source));
+        if (name.empty())
+            name = uuids_->newUUID();
+        name = freeName(name, taken);
+        fileManager_->copyItem(attachment.source, folder / name, copied);
+        recorded.push_back({attachment.kind, name});
+        taken.insert(std::move(name));
+    }
+    // The copies, and the folder holding them, are on disk before a manifest can name them.
+    fileManager_->synchronize(folder);
+    fileManager_->synchronize(entry);
+    return recorded;
+}
+
+std::vector<fs::path> ShareOutbox::removeLeftovers(std::chrono::seconds age) const {
+    std::vector<fs::path> children;
+    try {
+        children = fileManager_->allContentsOfDirectory(outboxURL_);
+    } catch (const std::exception&) {
+        return {};
+    }
+    const auto latest = clock_->now() - age;
+    std::vector<fs::path> removed;
+    for (const fs::path& child : children) {
+        const auto changed = fileManager_->modificationDate(child);
+        if (!changed || *changed > latest || !isLeftover(child))
+            continue;
+        try {
+            fileManager_->removeItem(child);
+            removed.push_back(child);
+        } catch (const std::exception&) {
+            // In use, or not ours to delete: a later pass may find it gone or removable.
+        }
+    }
+    return removed;
+}
+
+bool ShareOutbox::isLeftover(const fs::path& child) const {
+    const std::string name = child.filename().native();
+    if (name.starts_with(removingPrefix))
+        return true;
+    // Other hidden items are not the outbox's to delete.
+    return !name.starts_with('.') && fileManager_->isDirectory(child) &&
+           !fileManager_->modificationDate(child / "manifest.json");
+}
+
+void ShareOutbox::abandon(const fs::path& entry) const {
+    // The manifest goes first, in one step that needs no free space, so that what is left of an
+    // entry whose deletion fails part-way is never listed.
+    for (const fs::path& item : {entry / "manifest.json", entry}) {
+        try {
+            fileManager_->removeItem(item);
+        } catch (const std::exception&) {
+            // Not there, or not removable: `outbox clean` removes what is left.
+        }
+    }
 }
 
 std::vector<ShareOutbox::PendingShare> ShareOutbox::pending() const {
@@ -115,8 +209,10 @@ std::vector<ShareOutbox::PendingShare> ShareOutbox::pending() const {
 }
 
 void ShareOutbox::remove(const PendingShare& share) const {
+    const fs::path hidden = share.folder.parent_path() / (removingPrefix + uuids_->newUUID());
     try {
-        fileManager_->removeItem(share.folder);
+        fileManager_->moveItem(share.folder, hidden);
+        fileManager_->removeItem(hidden);
     } catch (const std::exception&) {
         // Already gone, or not ours to delete: the next listing shows what is left.
     }

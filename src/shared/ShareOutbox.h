@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,7 +48,8 @@ public:
         bool operator==(const Manifest&) const = default;
 
         // Pretty-printed UTF-8 JSON with sorted keys and "/" escaped; "text" and "url" are left
-        // out when absent. Throws `nlohmann::json::exception` for text that is not UTF-8.
+        // out when absent. Throws `std::system_error` (`std::errc::illegal_byte_sequence`) when
+        // the text, the link or a filename is not UTF-8.
         std::string encode() const;
 
         // The manifest in `json`, or `DecodeError` naming the first thing that is wrong.
@@ -80,23 +82,54 @@ public:
 
     const std::filesystem::path& outboxURL() const { return outboxURL_; }
 
+    // Called on the writing thread between chunks of at most 64 MiB.
+    using Progress = std::function<void(std::uintmax_t bytesDone, std::uintmax_t bytesTotal)>;
+
     // Queues one share and returns its entry id once the entry is complete and on disk. The
-    // copies keep their sources' names; a name already taken in this share gets " 2", " 3", …
-    // before its extension. Throws the first error unchanged and removes nothing it made: an
-    // entry left without its manifest is never listed.
+    // copies keep their sources' names, each byte that is not UTF-8 replaced by U+FFFD; a name
+    // already taken in this share gets " 2", " 3", … before its extension. A text or link that
+    // is not UTF-8 is refused with `std::system_error` (`std::errc::illegal_byte_sequence`)
+    // before anything is made. A source that is the outbox, lies inside it or holds it (links
+    // resolved) is refused with `std::filesystem::filesystem_error` (`std::errc::invalid_argument`)
+    // before anything is made. Throws the first error unchanged, once it has removed what it made
+    // of the entry as far as it could (the outbox folder stays). `progress`, when given, hears of
+    // the bytes copied so far out of those the sources held before copying began (counted once, at
+    // the start; a folder counts its regular files), first with none done.
     std::string enqueue(std::int64_t chatId, const std::optional<std::string>& text,
                         const std::optional<std::string>& url,
-                        const std::vector<AttachmentSource>& attachments) const;
+                        const std::vector<AttachmentSource>& attachments,
+                        const Progress& progress = {}) const;
 
     // The complete entries, earliest `createdAt` first. Never fails: a missing outbox gives the
     // empty list; hidden children, plain files and entries without a readable, valid manifest
     // are passed over.
     std::vector<PendingShare> pending() const;
 
-    // Deletes the share's folder with everything in it; a failure is ignored.
+    // Deletes the share's folder with everything in it; a failure is ignored, and a share already
+    // gone is no failure. The folder first leaves the listing whole, under a hidden name beside
+    // it, so that a removal cut short never leaves a listed share with files missing.
     void remove(const PendingShare& share) const;
 
+    // Deletes what writers and removers cut short left in the outbox, once unchanged for `age` or
+    // longer: entry folders without a "manifest.json", and the hidden folders of removals.
+    // Returns what it deleted. Never fails: what cannot be examined or deleted is passed over.
+    std::vector<std::filesystem::path> removeLeftovers(std::chrono::seconds age) const;
+
 private:
+    // Throws `std::filesystem::filesystem_error` (`std::errc::invalid_argument`) for the first
+    // source that is the outbox, lies inside it or holds it, links resolved: its copy would copy
+    // itself.
+    void refuseOutboxItself(const std::vector<AttachmentSource>& attachments) const;
+    // Copies the sources into the entry's "attachments" folder and flushes them to disk.
+    std::vector<Manifest::Attachment>
+    copyAttachments(const std::vector<AttachmentSource>& attachments,
+                    const std::filesystem::path& entry,
+                    const FileManager::CopyProgress& copied) const;
+    // Deletes what a failed `enqueue` made of an entry, ignoring failures.
+    void abandon(const std::filesystem::path& entry) const;
+    // Whether the outbox's child is a removal's hidden folder or an entry folder without manifest.
+    bool isLeftover(const std::filesystem::path& child) const;
+
     std::filesystem::path outboxURL_;
     std::shared_ptr<FileManager> fileManager_;
     std::shared_ptr<UUIDSource> uuids_;

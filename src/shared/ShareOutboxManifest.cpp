@@ -1,6 +1,7 @@
 #include "shared/DecodeError.h"
 #include "shared/JSONCoding.h"
 #include "shared/ShareOutbox.h"
+#include "shared/UTF8.h"
 
 namespace tovin {
 
@@ -66,6 +67,14 @@ std::optional<Attachment::Kind> Attachment::kindWithRawValue(std::string_view ra
 }
 
 std::string Manifest::encode() const {
+    if (text && !detail::isUTF8(*text))
+        throw detail::notUTF8("the manifest's text");
+    if (url && !detail::isUTF8(*url))
+        throw detail::notUTF8("the manifest's link");
+    for (const Attachment& attachment : attachments) {
+        if (!detail::isUTF8(attachment.filename))
+            throw detail::notUTF8("an attachment's filename");
+    }
     json list = json::array();
     for (const Attachment& attachment : attachments)
         list.push_back(

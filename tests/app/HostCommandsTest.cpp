@@ -6,23 +6,36 @@
 #include "support/Fakes.h"
 #include "support/TemporaryFolder.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace tovin {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using nlohmann::json;
 
-// Deletes nothing, as when the disk fails under the removal.
+// Deletes nothing, as on a disk that has become read-only.
 struct RemovalFails final : FileManagerWrapper {
     using FileManagerWrapper::FileManagerWrapper;
-    void removeItem(const fs::path& item) override {
-        throw fs::filesystem_error("remove", item, std::make_error_code(std::errc::io_error));
+    void moveItem(const fs::path& item, const fs::path&) override {
+        throw fs::filesystem_error("move", item,
+                                   std::make_error_code(std::errc::read_only_file_system));
+    }
+};
+
+// Another host removes each share just before this one does.
+struct RemovedMeanwhile final : FileManagerWrapper {
+    using FileManagerWrapper::FileManagerWrapper;
+    void moveItem(const fs::path& item, const fs::path& destination) override {
+        fs::remove_all(item);
+        FileManagerWrapper::moveItem(item, destination);
     }
 };
 
@@ -102,6 +115,11 @@ TEST_F(HostCommandsTest, ChatsWriteReplacesTheListOnlyWithAValidOne) {
     }
     EXPECT_EQ(run("chats write " + (folder / "absent.json").string()), host::misuse);
     EXPECT_NE(err.str().find("absent.json"), std::string::npos) << err.str();
+    // As /dev/stdin is when standard input is a pipe.
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(run("chats write " + (folder / "pipe").string()), host::misuse);
+    EXPECT_NE(err.str().find("not a regular file; use - for standard input"), std::string::npos)
+        << err.str();
 }
 
 TEST_F(HostCommandsTest, OutboxListShowsEachShareOldestFirst) {
@@ -135,7 +153,7 @@ TEST_F(HostCommandsTest, OutboxListShowsEachShareOldestFirst) {
 }
 
 TEST_F(HostCommandsTest, OutboxRemoveDeletesListedEntriesAndReportsTheRest) {
-    for (const std::string id : {"first", "kept", "third"})
+    for (const std::string id : {"first", "kept", "third", "raced"})
         queue(id, R"({"attachments": [], "chatId": 1, "createdAt": 0})");
     fs::create_directories(outbox() / "unfinished" / "attachments"); // no manifest yet
 
@@ -145,11 +163,42 @@ TEST_F(HostCommandsTest, OutboxRemoveDeletesListedEntriesAndReportsTheRest) {
 
     for (const std::string id : {".", "..", "unfinished", "../outbox", "kept/.."})
         EXPECT_EQ(run("outbox remove -- " + id), host::failure) << id;
-    fileManager = std::make_shared<RemovalFails>(fileManager);
+    const std::shared_ptr<FileManager> disk = fileManager;
+    fileManager = std::make_shared<RemovedMeanwhile>(disk);
+    EXPECT_EQ(run("outbox remove raced"), host::success) << err.str();
+    fileManager = std::make_shared<RemovalFails>(disk);
     EXPECT_EQ(run("outbox remove kept"), host::failure);
     EXPECT_NE(err.str().find("could not remove"), std::string::npos) << err.str();
     EXPECT_TRUE(fs::exists(outbox() / "kept/manifest.json") &&
                 fs::exists(outbox() / "unfinished/attachments"));
+}
+
+TEST_F(HostCommandsTest, OutboxCleanDeletesOnlyOldLeftovers) {
+    const auto make = [&](const std::string& name, bool old) {
+        fs::create_directories(outbox() / name / "attachments");
+        if (old)
+            fs::last_write_time(outbox() / name, fs::file_time_type::clock::now() - 2h);
+    };
+    queue("queued", R"({"attachments": [], "chatId": 1, "createdAt": 0})");
+    fs::last_write_time(outbox() / "queued", fs::file_time_type::clock::now() - 2h);
+    make("unfinished", true);
+    make(".removing-00000000-0000-4000-8000-000000000001", true);
+    make(".someone-else's", true);
+    make("fresh", false);
+
+    ASSERT_EQ(run("outbox clean"), host::success) << err.str();
+    EXPECT_NE(out.str().find("removed " + (outbox() / "unfinished").string() + '\n'),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("removed " + (outbox() / ".removing-").string()), std::string::npos);
+    const std::vector<fs::path> kept{outbox() / ".someone-else's", outbox() / "fresh",
+                                     outbox() / "queued"};
+    std::vector<fs::path> left{fs::directory_iterator(outbox()), {}};
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, kept);
+
+    ASSERT_EQ(run("outbox clean --older-than 0s"), host::success) << err.str();
+    EXPECT_EQ(out.str(), "removed " + (outbox() / "fresh").string() + '\n');
 }
 
 TEST_F(HostCommandsTest, WatchShowsEachNewShareOnceAndOpenShowsAllOfThem) {
@@ -193,25 +242,43 @@ TEST_F(HostCommandsTest, WithoutAUsableSharedFolderCommandsFail) {
     EXPECT_NE(err.str().find("could not write the chat list"), std::string::npos) << err.str();
 
     environment.variables.clear();
-    for (const std::string_view line : {"chats write -", "chats list", "outbox list",
-                                        "outbox remove X", "watch", "open tovin://share"}) {
+    for (const std::string_view line :
+         {"chats write -", "chats list", "outbox list", "outbox remove X", "outbox clean", "watch",
+          "open tovin://share"}) {
         EXPECT_EQ(run(line, "[]"), host::failure) << line;
         EXPECT_NE(err.str().find("HOME is not set"), std::string::npos) << err.str();
     }
 }
 
 TEST_F(HostCommandsTest, MisuseGivesAUsageLineAndHelpTheUsage) {
-    for (const std::string_view line :
-         {"", "share", "chats", "chats remove", "chats write", "chats list extra",
-          "outbox list --yaml", "outbox remove --all", "outbox remove --", "watch now", "open",
-          "open https://example.org", "open tovin://chat", "open tovin://share tovin://share"}) {
+    for (const std::string_view line : {"",
+                                        "share",
+                                        "chats",
+                                        "chats remove",
+                                        "chats write",
+                                        "chats list extra",
+                                        "outbox list --yaml",
+                                        "outbox remove --all",
+                                        "outbox remove --",
+                                        "outbox clean 1h",
+                                        "outbox clean --older-than",
+                                        "outbox clean --older-than 1w",
+                                        "outbox clean --older-than -1h",
+                                        "outbox clean --older-than 1.5h",
+                                        "outbox clean --older-than h",
+                                        "outbox clean --older-than 36525d",
+                                        "watch now",
+                                        "open",
+                                        "open https://example.org",
+                                        "open tovin://chat",
+                                        "open tovin://share tovin://share"}) {
         EXPECT_EQ(run(line), host::misuse) << line;
         EXPECT_NE(err.str().find("usage: tovin-host"), std::string::npos) << err.str();
     }
 
     for (const std::string_view line :
          {"--help", "-h", "chats --help", "chats write --help", "outbox list --json --help",
-          "outbox remove --help", "watch --help", "open --help"}) {
+          "outbox remove --help", "outbox clean --help", "watch --help", "open --help"}) {
         EXPECT_EQ(run(line), host::success) << line;
         EXPECT_EQ(out.str().rfind("usage: tovin-host", 0), 0u) << out.str();
     }

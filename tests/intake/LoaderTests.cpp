@@ -22,6 +22,7 @@ TEST_F(Loaders, AcceptTheirFormsAndFailWithTheProvidersErrorOrTheirOwnCode) {
         {fileURL, {web}, web},
         {fileURL, {QByteArray("file:///tmp/a%20b.pdf")}, QUrl("file:///tmp/a%20b.pdf")},
         {fileURL, {QByteArray("file:///tmp/a b")}, IntakeError::noFileURL},
+        {fileURL, {QByteArray("file:///tmp/[a].pdf")}, IntakeError::noFileURL},
         {fileURL, {}, IntakeError::noFileURL},
         {fileURL, {file, reset}, reset},
         // A URL is handed on as it is, never opened.
@@ -30,8 +31,15 @@ TEST_F(Loaders, AcceptTheirFormsAndFailWithTheProvidersErrorOrTheirOwnCode) {
         {image, {}, IntakeError::noImage},
         {image, {OtherObject{}}, IntakeError::noImage},
         {image, {QImage(4, 4, QImage::Format_RGB32), reset}, reset},
-        {url, {web}, web},
-        {url, {QString(web.toString())}, web},
+        // A link object is written out fully encoded; a link given as text stays as it was given.
+        {url, {web}, QString("https://example.com/a?b=c#d")},
+        {url, {QUrl("https://ex.com/a b")}, QString("https://ex.com/a%20b")},
+        {url, {QString("HTTP://Ex.COM/%41?b")}, QString("HTTP://Ex.COM/%41?b")},
+        {url, {QString("http://0x7f.1/")}, QString("http://0x7f.1/")},
+        {url, {QString("http://u@[::1]:8080/")}, QString("http://u@[::1]:8080/")},
+        {url, {QString("https://ex.com/a[b]")}, IntakeError::noURL},
+        {url, {QString("https://ex.com/?q=[1]")}, IntakeError::noURL},
+        {url, {QString("https://[::1]/[")}, IntakeError::noURL},
         {url, {QString()}, IntakeError::noURL},
         {url, {QString("https://exa mple.com")}, IntakeError::noURL},
         {url, {QString("https://ex.com/ü")}, IntakeError::noURL},
@@ -51,7 +59,7 @@ TEST_F(Loaders, AcceptTheirFormsAndFailWithTheProvidersErrorOrTheirOwnCode) {
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
 
-TEST_F(Loaders, TolerateLateRepeatedAndDroppedCompletions) {
+TEST_F(Loaders, TolerateLateRepeatedDroppedAndThrownCompletions) {
     // A slow provider must leave the event loop turning.
     int ticks = 0;
     QTimer timer;
@@ -67,6 +75,15 @@ TEST_F(Loaders, TolerateLateRepeatedAndDroppedCompletions) {
     const std::pair<Loader, int> dropped[] = {{fileURL, 1}, {image, 2}, {url, 3}, {text, 4}};
     for (const auto& [loader, code] : dropped)
         EXPECT_EQ(load(loader, {}), Settled(std::error_code(code, intakeCategory())));
+
+    // A load that cannot start fails with what it threw, whatever then becomes of the completion.
+    const auto cannotStart = std::make_error_code(std::errc::resource_unavailable_try_again);
+    const auto thrown = std::make_exception_ptr(std::system_error(cannotStart));
+    for (const Answer& answer :
+         {Answer{{}, 0ms, thrown}, Answer{{LoadedItem{QString("late")}}, 30ms, thrown}}) {
+        EXPECT_EQ(load(text, answer), Settled(cannotStart));
+        QCoreApplication::processEvents();
+    }
     EXPECT_STREQ(intakeCategory().name(), "tovin.share");
 }
 

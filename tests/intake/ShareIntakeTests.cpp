@@ -7,6 +7,7 @@
 namespace tovin::test {
 namespace {
 
+using namespace std::chrono_literals;
 using Items = std::vector<InputItem>;
 using Types = std::vector<std::string>;
 
@@ -31,12 +32,12 @@ public:
 class ShareIntakeWalk : public IntakeTest {
 protected:
     void walk(std::optional<Items> items) {
-        owner = {};
-        ShareIntake intake(owner, fileManager, uuids);
+        owner = std::make_unique<Owner>();
+        ShareIntake intake(*owner, fileManager, uuids);
         QCoro::waitFor(intake.loadSharedItems(std::move(items)));
     }
 
-    Owner owner;
+    std::unique_ptr<Owner> owner;
 };
 
 TEST_F(ShareIntakeWalk, FilesTheFirstTextTheLastLinkAndEveryFileInOrderThenTheSummaryOnce) {
@@ -48,23 +49,23 @@ TEST_F(ShareIntakeWalk, FilesTheFirstTextTheLastLinkAndEveryFileInOrderThenTheSu
                 {file("/tmp/SCAN.JPG"), file("/tmp/photo.png"), file("/tmp/README"),
                  makeURLProvider(QUrl("https://two.example/a b"))}}});
     const auto url = [](const char* path) { return QUrl::fromLocalFile(path); };
-    EXPECT_EQ(owner.content,
+    EXPECT_EQ(owner->content,
               (SharedContent{"attached",
                              "https://two.example/a%20b",
                              {url("/tmp/photo.png"), url("/tmp/SCAN.JPG"), url("/tmp/photo.png")},
                              {url("/tmp/report.pdf"), url("/tmp/README")}}));
-    EXPECT_EQ(owner.summaries, 1);
+    EXPECT_EQ(owner->summaries, 1);
 
     // An empty content text is passed over; an empty text loaded from an attachment is not.
     walk(Items{{std::nullopt, {makeTextProvider(""), makeTextProvider("later")}}, {"third", {}}});
-    EXPECT_EQ(owner.content.sharedText, "");
+    EXPECT_EQ(owner->content.sharedText, "");
     walk(Items{{"  ", {makeTextProvider("attached")}}});
-    EXPECT_EQ(owner.content.sharedText, "  ");
+    EXPECT_EQ(owner->content.sharedText, "  ");
 
     walk(Items{});
-    EXPECT_EQ(owner.summaries, 1);
+    EXPECT_EQ(owner->summaries, 1);
     walk(std::nullopt);
-    EXPECT_EQ(owner.summaries, 0);
+    EXPECT_EQ(owner->summaries, 0);
 }
 
 TEST_F(ShareIntakeWalk, AFailedLoadHandsTheAttachmentToTheNextKind) {
@@ -75,20 +76,45 @@ TEST_F(ShareIntakeWalk, AFailedLoadHandsTheAttachmentToTheNextKind) {
     const auto fileThenURL = fake({{"public.file-url", {{LoadedItem{OtherObject{}}}}},
                                    {"public.url", {{LoadedItem{QUrl("file:///tmp/as-link")}}}}});
     const auto nothingFits = fake({{"public.file-url", {}}, {"public.plain-text", {}}});
+    const auto cannotStart =
+        fake({{"public.file-url", {{}, {}, std::make_exception_ptr(std::bad_alloc())}},
+              {"public.plain-text", {{LoadedItem{QString("text")}}}}});
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(Qt::red);
     walk(Items{{std::nullopt,
-                {fileThenImage, fileThenURL, nothingFits, makeImageProvider(image),
+                {fileThenImage, fileThenURL, nothingFits, cannotStart, makeImageProvider(image),
                  makeDataProvider("GIF89a", "public.png"),
                  makeDataProvider("%PDF-1.7", "application/pdf")}}});
 
     EXPECT_EQ(fileThenImage->requests, (Types{"public.file-url", "public.image"}));
     EXPECT_EQ(fileThenURL->requests, (Types{"public.file-url", "public.url"}));
     EXPECT_EQ(nothingFits->requests, (Types{"public.file-url", "public.url", "public.plain-text"}));
-    EXPECT_EQ(owner.content, (SharedContent{std::nullopt,
-                                            "file:///tmp/as-link",
-                                            {picture, imageFile(1, ".png"), imageFile(2, "")},
-                                            {}}));
+    EXPECT_EQ(cannotStart->requests, (Types{"public.file-url", "public.url", "public.plain-text"}));
+    EXPECT_EQ(
+        owner->content,
+        (SharedContent{
+            "text", "file:///tmp/as-link", {picture, imageFile(1, ".png"), imageFile(2, "")}, {}}));
+}
+
+// The sheet starts the walk without keeping its handle, and Send or Cancel may end the sheet, with
+// its intake and its owner, while a load is pending.
+TEST_F(ShareIntakeWalk, AWalkWhoseIntakeOrOwnerIsGoneEndsAtItsNextResumptionTouchingNothing) {
+    for (const bool ownerGoes : {false, true}) {
+        owner = std::make_unique<Owner>();
+        auto intake = std::make_unique<ShareIntake>(*owner, fileManager, uuids);
+        const auto pending = fake({{"public.plain-text", {{LoadedItem{QString("late")}}, 50ms}}});
+        const auto next = fake({{"public.plain-text", {{LoadedItem{QString("next")}}}}});
+        intake->loadSharedItems(Items{{std::nullopt, {pending, next}}, {"text", {}}});
+        ownerGoes ? owner.reset() : intake.reset();
+        // The walk lets go of the attachments once it has ended.
+        while (pending.use_count() > 1)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        EXPECT_TRUE(next->requests.empty());
+        if (owner) {
+            EXPECT_EQ(owner->content, SharedContent());
+            EXPECT_EQ(owner->summaries, 0);
+        }
+    }
 }
 
 } // namespace

@@ -1,7 +1,12 @@
 #include "TestSupport.h"
 
 #include <QImage>
+#include <cstddef>
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 
 namespace tovin::test {
 namespace {
@@ -36,6 +41,12 @@ TEST_F(TemporaryImageFile, AnImageBecomesAPNGAndBytesAFileOfTheirOwnBothPrivate)
     for (const auto& file : {imageFile(1, ".png"), imageFile(2, "")})
         EXPECT_EQ(fs::symlink_status(path(file)).permissions(),
                   fs::perms::owner_read | fs::perms::owner_write);
+
+    // A relative temporary folder is taken from the current folder: the file's URL is absolute.
+    environment->variables["TMPDIR"] = fs::relative(folder.path());
+    const auto relative = std::get<QUrl>(load(image, {{LoadedItem{bytes}}}));
+    EXPECT_TRUE(path(relative).is_absolute());
+    EXPECT_TRUE(fs::equivalent(path(relative), path(imageFile(3, ""))));
 }
 
 TEST_F(TemporaryImageFile, AnExistingNameOrLinkIsNeverFollowedOrOverwritten) {
@@ -65,11 +76,37 @@ public:
     }
 };
 
+// Hands out a file whose close reports a lost write, as a network file system may: from then on
+// the thread cannot close its descriptor.
+class LostOnClose final : public FileManagerWrapper {
+public:
+    using FileManagerWrapper::FileManagerWrapper;
+    FileDescriptor createPrivateFile(const fs::path& file) override {
+        FileDescriptor created = FileManagerWrapper::createPrivateFile(file);
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_close, 0, 3),
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<std::uint32_t>(created.get()), 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog program{std::size(filter), filter};
+        EXPECT_EQ(::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0), 0);
+        EXPECT_EQ(::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program), 0);
+        return created;
+    }
+};
+
 TEST_F(TemporaryImageFile, AFailedWriteGivesTheFileSystemsError) {
     for (const auto& item : {LoadedItem::Item(testImage()), LoadedItem::Item(QByteArray(1, 'x'))}) {
+        environment->variables["TMPDIR"] = folder.path();
         fileManager = std::make_shared<FullDisk>(files);
         EXPECT_EQ(load(image, {{LoadedItem{item}}}),
                   Settled(std::make_error_code(std::errc::no_space_on_device)));
+        fileManager = std::make_shared<LostOnClose>(files);
+        EXPECT_EQ(load(image, {{LoadedItem{item}}}),
+                  Settled(std::make_error_code(std::errc::io_error)));
         fileManager = files;
         environment->variables["TMPDIR"] = folder / "gone";
         EXPECT_EQ(load(image, {{LoadedItem{item}}}),

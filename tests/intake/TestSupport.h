@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QCoro/QCoroTask>
 #include <QThread>
+#include <exception>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -21,10 +22,12 @@ inline bool onMainThread() {
 }
 
 // How a fake provider answers a load of one type: each delivery in turn, after the delay, on a
-// thread of its own. No deliveries: the completion is dropped uncalled.
+// thread of its own. No deliveries: the completion is dropped uncalled. With `thrown`, the load
+// throws it once that thread has started, as a provider whose load cannot go on would.
 struct Answer {
     std::vector<LoadedItem> deliveries;
     std::chrono::milliseconds delay{0};
+    std::exception_ptr thrown = nullptr;
 };
 
 using Answers = std::map<std::string, Answer, std::less<>>;
@@ -43,13 +46,15 @@ public:
     void loadItem(std::string_view type, ItemCompletion completion) const override {
         requests.emplace_back(type);
         const auto found = answers_.find(type);
-        threads_.emplace_back([answer = found == answers_.end() ? Answer{} : found->second,
-                               completion = std::move(completion)] {
+        const Answer answer = found == answers_.end() ? Answer{} : found->second;
+        threads_.emplace_back([answer, completion = std::move(completion)] {
             for (const auto& loaded : answer.deliveries) {
                 std::this_thread::sleep_for(answer.delay);
                 completion(loaded);
             }
         });
+        if (answer.thrown)
+            std::rethrow_exception(answer.thrown);
     }
 
     // The types asked for, in order; loads start on the main thread only.

@@ -87,13 +87,34 @@ TEST(ChatListSnapshot, WritesAtomicallyAndReadsBack) {
     testing::TemporaryFolder folder;
     auto disk = std::make_shared<testing::FailingFileManager>(std::make_shared<PosixFileManager>());
     const fs::path file = folder / "a" / "b" / "chats.json";
-    const std::vector<Entry> entries{{int64Min, "Ops / Père Noël"}, {0, ""}, {int64Max, "x"}};
+    const std::vector<Entry> entries{
+        {int64Min, "Ops / Père Noël\t\"\\\x1f"}, {0, ""}, {int64Max, "x"}};
+
+    // A hidden temporary file of a writer killed an hour ago goes; one just made may be in use.
+    fs::create_directories(file.parent_path());
+    for (const char* name : {".chats.json.0123456789ab", ".chats.json.ba9876543210"})
+        std::ofstream(file.parent_path() / name) << "[";
+    fs::last_write_time(file.parent_path() / ".chats.json.0123456789ab",
+                        fs::file_time_type::clock::now() - std::chrono::hours(1));
 
     ChatListSnapshot::write(entries, file, *disk);
     EXPECT_EQ(ChatListSnapshot::read(file, *disk), entries);
-    const std::string text = disk->readFile(file);
-    EXPECT_LT(text.find("\"id\""), text.find("\"title\""));
-    EXPECT_THAT(text, HasSubstr("\n    \"title\": \"Ops \\/ Père Noël\""));
+    EXPECT_EQ(disk->readFile(file), R"([
+  {
+    "id": -9223372036854775808,
+    "title": "Ops \/ Père Noël\t\"\\\u001f"
+  },
+  {
+    "id": 0,
+    "title": ""
+  },
+  {
+    "id": 9223372036854775807,
+    "title": "x"
+  }
+])");
+    EXPECT_FALSE(fs::exists(file.parent_path() / ".chats.json.0123456789ab"));
+    fs::remove(file.parent_path() / ".chats.json.ba9876543210");
 
     for (const int step : {1, 2}) {
         disk->count = 0;
@@ -101,10 +122,17 @@ TEST(ChatListSnapshot, WritesAtomicallyAndReadsBack) {
         EXPECT_THROW(ChatListSnapshot::write({{2, "lost"}}, file, *disk), fs::filesystem_error);
     }
     disk->failAt = 0;
-    EXPECT_THROW(ChatListSnapshot::write({{2, "\xFF"}}, file, *disk), std::exception);
+    EXPECT_THROW(ChatListSnapshot::write({{2, "\xFF"}}, file, *disk), std::system_error);
     EXPECT_EQ(ChatListSnapshot::read(file, *disk), entries);
     EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 1)
         << "no temporary file is left beside the snapshot";
+
+    // A bare name is in the current folder.
+    const fs::path current = fs::current_path();
+    fs::current_path(file.parent_path());
+    ChatListSnapshot::write({{3, "here"}}, "chats.json", *disk);
+    fs::current_path(current);
+    EXPECT_EQ(ChatListSnapshot::read(file, *disk), (std::vector<Entry>{{3, "here"}}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <limits>
+#include <system_error>
 
 namespace tovin {
 namespace {
@@ -45,6 +46,20 @@ TEST(Manifest, LeavesOutAbsentTextAndURLButNeverAttachments) {
   "chatId": 7,
   "createdAt": 1000.0
 })");
+}
+
+TEST(Manifest, RefusesToEncodeWhatIsNotUTF8WithAStandardException) {
+    for (const Manifest& manifest :
+         {Manifest{1, "\xC3(", std::nullopt, {}, milliseconds(0)},
+          Manifest{1, std::nullopt, "\xF4\x90\x80\x80", {}, milliseconds(0)},
+          Manifest{1, std::nullopt, std::nullopt, {{Kind::file, "\xC0\xAF"}}, milliseconds(0)}}) {
+        try {
+            manifest.encode();
+            ADD_FAILURE() << "encoded";
+        } catch (const std::system_error& error) {
+            EXPECT_EQ(error.code(), std::errc::illegal_byte_sequence);
+        }
+    }
 }
 
 TEST(Manifest, RoundTripsExactly) {

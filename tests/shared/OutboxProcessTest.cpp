@@ -1,3 +1,4 @@
+#include "shared/ChatListSnapshot.h"
 #include "shared/PosixFileManager.h"
 #include "shared/ShareOutbox.h"
 #include "support/TemporaryFolder.h"
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <random>
 #include <set>
 #include <sys/wait.h>
@@ -19,19 +21,22 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// One run of the outbox writer, which prints each id as enqueue returns it.
+// One run of the outbox writer, which prints each id as enqueue returns it (or, as a remover,
+// "listed" once it has listed the outbox).
 class Writer {
 public:
-    Writer(const fs::path& outbox, int count, const fs::path& file, const fs::path& folder) {
+    explicit Writer(std::vector<std::string> arguments) {
         int pipe[2];
         if (::pipe(pipe) != 0)
             throw std::system_error(errno, std::generic_category(), "pipe");
-        const std::string countText = std::to_string(count);
+        std::vector<char*> argv{const_cast<char*>(OUTBOX_WRITER)};
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(pipe[1], STDOUT_FILENO);
-            ::execl(OUTBOX_WRITER, OUTBOX_WRITER, outbox.c_str(), countText.c_str(), file.c_str(),
-                    folder.c_str(), nullptr);
+            ::execv(OUTBOX_WRITER, argv.data());
             ::_exit(127);
         }
         ::close(pipe[1]);
@@ -84,7 +89,8 @@ protected:
     }
 
     std::unique_ptr<Writer> start(int count) {
-        return std::make_unique<Writer>(outboxURL, count, folder / "photo.jpg", folder / "album");
+        return std::make_unique<Writer>(std::vector<std::string>{
+            outboxURL, std::to_string(count), folder / "photo.jpg", folder / "album"});
     }
 
     // A listed entry holds everything its writer copied.
@@ -149,6 +155,79 @@ TEST_F(OutboxProcessTest, WritersListerAndRemoverShareOneOutbox) {
     drain();
     EXPECT_EQ(returned.size(), writers * sharesEach);
     EXPECT_EQ(removed, returned);
+}
+
+// Whether deleting `entry` in listing order would reach its files before its manifest.
+bool attachmentsListedFirst(const fs::path& entry) {
+    for (const fs::directory_entry& child : fs::directory_iterator(entry))
+        return child.path().filename() == "attachments";
+    return false;
+}
+
+TEST_F(OutboxProcessTest, ARemoverKilledAtAnyMomentLeavesNoListedEntryWithFilesMissing) {
+    // The order of a listing is the file system's: where the manifest comes first, deleting in
+    // that order could not tear an entry. The newest name comes first on tmpfs.
+    constexpr int entries = 10, filesEach = 400;
+    std::optional<testing::TemporaryFolder> place;
+    for (const fs::path& parent : {fs::temp_directory_path(), fs::path("/dev/shm")}) {
+        place.emplace(parent);
+        fs::create_directories(*place / "probe");
+        std::ofstream(*place / "probe" / "manifest.json");
+        fs::create_directories(*place / "probe" / "attachments");
+        if (attachmentsListedFirst(*place / "probe"))
+            break;
+        place.reset();
+    }
+    if (!place)
+        GTEST_SKIP() << "no file system at hand lists an entry's files before its manifest";
+    const ShareOutbox outbox(*place / "outbox", disk);
+
+    std::string manifest = R"({"chatId": 1, "createdAt": 0, "attachments": [)";
+    for (int file = 0; file < filesEach; ++file)
+        manifest += std::string(file == 0 ? "" : ",") + R"({"kind": "file", "filename": ")" +
+                    std::to_string(file) + "\"}";
+    manifest += "]}";
+    int made = 0;
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> delay(0, 20000);
+    for (int kill = 1; kill <= 40; ++kill) {
+        // Manifest first, then the files, as an entry is laid out where this matters.
+        for (int missing = entries - static_cast<int>(outbox.pending().size()); missing > 0;
+             --missing) {
+            const fs::path entry = outbox.outboxURL() / std::to_string(++made);
+            fs::create_directories(entry);
+            std::ofstream(entry / "manifest.json") << manifest;
+            fs::create_directories(entry / "attachments");
+            for (int file = 0; file < filesEach; ++file)
+                std::ofstream(entry / "attachments" / std::to_string(file));
+        }
+        Writer remover({"--remove", outbox.outboxURL()});
+        ASSERT_EQ(remover.nextId(), "listed");
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        remover.kill();
+
+        for (const auto& share : outbox.pending()) {
+            for (const fs::path& file : share.attachmentURLs())
+                ASSERT_TRUE(fs::exists(file)) << share.id << " is listed without " << file;
+        }
+    }
+}
+
+TEST_F(OutboxProcessTest, ASnapshotWriterKilledAtAnyMomentLeavesNoTemporaryFileForLong) {
+    const fs::path file = folder / "chats.json";
+    std::mt19937 random(20261208);
+    for (int kill = 1; kill <= 20; ++kill) {
+        Writer writer({"--chats", file, "100000"});
+        ASSERT_EQ(writer.nextId(), "written");
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 100000));
+        writer.kill();
+        // An hour later, the next writer finds whatever was left.
+        for (const fs::directory_entry& item : fs::directory_iterator(folder.path()))
+            fs::last_write_time(item, fs::file_time_type::clock::now() - std::chrono::hours(1));
+        ChatListSnapshot::write({{1, "next"}}, file, *disk);
+        for (const fs::directory_entry& item : fs::directory_iterator(folder.path()))
+            EXPECT_FALSE(item.path().filename().native().starts_with(".chats.json")) << item;
+    }
 }
 
 } // namespace

@@ -2,8 +2,10 @@
 
 #include "support/TemporaryFolder.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <numeric>
 #include <sys/stat.h>
 #include <tuple>
 
@@ -32,7 +34,8 @@ protected:
 };
 
 TEST_F(PosixFileManagerTest, CopiesFilesWholeAndFoldersWithEverythingInThem) {
-    std::string big(3 * 1024 * 1024 + 17, '\0');
+    // Over one piece of progress, so that a copy must report more than once.
+    std::string big(67 * 1024 * 1024 + 17, '\0');
     for (std::size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>((i * 7919) >> 3);
     writeText(folder / "big.bin", big);
@@ -42,8 +45,34 @@ TEST_F(PosixFileManagerTest, CopiesFilesWholeAndFoldersWithEverythingInThem) {
     fs::create_symlink("sub/leaf", folder / "tree" / "link");
     fs::create_symlink(folder / "big.bin", folder / "alias");
 
-    disk.copyItem(folder / "tree", folder / "tree copy");
-    disk.copyItem(folder / "alias", folder / "alias copy");
+    std::vector<std::uintmax_t> pieces;
+    const auto progress = [&](std::uintmax_t bytes) { pieces.push_back(bytes); };
+    disk.copyItem(folder / "tree", folder / "tree copy", progress);
+    EXPECT_EQ(std::accumulate(pieces.begin(), pieces.end(), std::uintmax_t{0}), 2u);
+    EXPECT_EQ(disk.contentSize(folder / "tree"), 2u) << "a link inside is not followed";
+    pieces.clear();
+    disk.copyItem(folder / "alias", folder / "alias copy", progress);
+    EXPECT_EQ(disk.contentSize(folder / "alias"), big.size());
+    EXPECT_EQ(std::accumulate(pieces.begin(), pieces.end(), std::uintmax_t{0}), big.size());
+    EXPECT_GE(pieces.size(), 2u);
+    EXPECT_LE(*std::max_element(pieces.begin(), pieces.end()), 64u << 20);
+
+    // Holes stay holes, at the end too, as they are made by a download or a disk image.
+    {
+        std::ofstream sparse(folder / "sparse.img", std::ios::binary);
+        sparse << "start";
+        sparse.seekp(8 << 20) << "middle";
+    }
+    fs::resize_file(folder / "sparse.img", 16 << 20);
+    // Within one file system the kernel copies; from one to another (to memory) we do.
+    const testing::TemporaryFolder inMemory("/dev/shm");
+    for (const fs::path& copy : {folder / "sparse copy.img", inMemory / "sparse copy.img"}) {
+        disk.copyItem(folder / "sparse.img", copy, {});
+        struct stat status {};
+        ASSERT_EQ(::stat(copy.c_str(), &status), 0);
+        EXPECT_LT(status.st_blocks * 512, 1 << 20) << copy;
+        EXPECT_EQ(disk.readFile(copy), disk.readFile(folder / "sparse.img")) << copy;
+    }
 
     EXPECT_EQ(disk.readFile(folder / "tree copy" / ".hidden"), "h");
     EXPECT_EQ(disk.readFile(folder / "tree copy" / "sub" / "leaf"), "l");
@@ -67,7 +96,7 @@ TEST_F(PosixFileManagerTest, CopyNeitherReplacesNorWaits) {
         {"d", "c", std::errc::not_supported},
     };
     for (const auto& [source, destination, error] : cases)
-        EXPECT_EQ(errorOf([&] { disk.copyItem(folder / source, folder / destination); }), error)
+        EXPECT_EQ(errorOf([&] { disk.copyItem(folder / source, folder / destination, {}); }), error)
             << source;
     EXPECT_EQ(disk.readFile(folder / "b"), "old");
     EXPECT_EQ(errorOf([&] { disk.readFile(folder / "pipe"); }), std::errc::not_supported);

@@ -4,6 +4,7 @@
 #include "support/Fakes.h"
 #include "support/TemporaryFolder.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -58,6 +59,7 @@ TEST_F(ShareOutboxTest, AShareWithoutFilesIsAFolderWithOnlyItsManifest) {
 }
 
 TEST_F(ShareOutboxTest, CopiesInOrderUnderNamesMadeUniqueWithinTheShare) {
+    std::vector<std::pair<std::uintmax_t, std::uintmax_t>> progress;
     const std::string id = outbox.enqueue(
         1, "text", "https://example.org",
         {{Kind::image, source("camera/IMG_0001.JPG", "first")},
@@ -67,7 +69,10 @@ TEST_F(ShareOutboxTest, CopiesInOrderUnderNamesMadeUniqueWithinTheShare) {
          {Kind::file, source("y/README", "r2")},
          {Kind::file, source("z/IMG_0001 2.JPG", "literal")},
          {Kind::file, folder / "sources" / "."},
-         {Kind::file, folder / "sources" / "x" / ".."}});
+         {Kind::file, folder / "sources" / "x" / ".."},
+         {Kind::file, source("latin1/caf\xE9.txt", "1")},
+         {Kind::file, source("cesu/caf\xED\xA0\x80.txt", "2")}},
+        [&](std::uintmax_t done, std::uintmax_t total) { progress.emplace_back(done, total); });
 
     const auto share = outbox.pending().at(0);
     EXPECT_THAT(share.manifest.attachments,
@@ -77,7 +82,9 @@ TEST_F(ShareOutboxTest, CopiesInOrderUnderNamesMadeUniqueWithinTheShare) {
                             Attachment{Kind::file, "README 2"},
                             Attachment{Kind::file, "IMG_0001 2 2.JPG"},
                             Attachment{Kind::file, testing::CountingUUIDSource::text(2)},
-                            Attachment{Kind::file, testing::CountingUUIDSource::text(3)}));
+                            Attachment{Kind::file, testing::CountingUUIDSource::text(3)},
+                            Attachment{Kind::file, "caf\uFFFD.txt"},
+                            Attachment{Kind::file, "caf\uFFFD\uFFFD\uFFFD.txt"}));
     const auto urls = share.attachmentURLs();
     EXPECT_EQ(urls[0], outboxURL / id / "attachments" / "IMG_0001.JPG");
     EXPECT_EQ(disk->readFile(urls[1]), "second");
@@ -85,43 +92,84 @@ TEST_F(ShareOutboxTest, CopiesInOrderUnderNamesMadeUniqueWithinTheShare) {
     EXPECT_EQ(disk->readFile(urls[4]), "r2");
     EXPECT_EQ(disk->readFile(urls[5]), "literal");
     EXPECT_EQ(disk->readFile(urls[7] / "x" / "README"), "r1");
+    EXPECT_EQ(disk->readFile(urls[8]), "1");
+
+    // Every source's bytes, and all of them again twice in the folder "sources", shared twice.
+    const std::uintmax_t total = 3 * (5 + 6 + 4 + 2 + 2 + 7 + 1 + 1);
+    EXPECT_EQ(progress.front(), std::make_pair(std::uintmax_t{0}, total));
+    EXPECT_EQ(progress.back(), std::make_pair(total, total));
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
 }
 
-TEST_F(ShareOutboxTest, RefusesWhatIsNeitherAFileNorAFolder) {
+TEST_F(ShareOutboxTest, RefusesWhatCannotBeSharedAndLeavesNothing) {
     ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
-    for (const fs::path& odd : {folder / "pipe", fs::path("/dev/null")}) {
+    fs::create_directories(outboxURL / "inside");
+    fs::create_directory_symlink(outboxURL, folder / "link");
+    const std::pair<fs::path, std::errc> cases[] = {
+        {folder / "pipe", std::errc::not_supported},
+        {"/dev/null", std::errc::not_supported},
+        // The outbox, in it, or holding it: refused before anything is made.
+        {folder.path(), std::errc::invalid_argument},
+        {outboxURL, std::errc::invalid_argument},
+        {outboxURL / "", std::errc::invalid_argument},
+        {outboxURL / "inside", std::errc::invalid_argument},
+        {folder / "link", std::errc::invalid_argument},
+        {folder / "link" / "inside" / "..", std::errc::invalid_argument},
+        {"/", std::errc::invalid_argument},
+    };
+    for (const auto& [odd, code] : cases) {
+        const int uuidsBefore = uuids->count;
         try {
-            outbox.enqueue(1, std::nullopt, std::nullopt, {{Kind::file, odd}});
+            outbox.enqueue(1, std::nullopt, std::nullopt,
+                           {{Kind::file, source("fine.txt")}, {Kind::file, odd}});
             ADD_FAILURE() << odd << " was queued";
         } catch (const fs::filesystem_error& error) {
-            EXPECT_EQ(error.code(), std::errc::not_supported);
+            EXPECT_EQ(error.code(), code) << odd;
             EXPECT_EQ(error.path1(), odd);
+            if (code == std::errc::invalid_argument) {
+                EXPECT_THAT(error.what(), ::testing::HasSubstr("cannot share the outbox"));
+            }
+        }
+        EXPECT_THAT(disk->allContentsOfDirectory(outboxURL), ElementsAre(outboxURL / "inside"));
+        EXPECT_TRUE(code != std::errc::invalid_argument || uuids->count == uuidsBefore) << odd;
+    }
+
+    // Text is refused as it is, not repaired: it is the person's message.
+    for (const auto& [text, url] :
+         {std::pair<std::optional<std::string>, std::optional<std::string>>{"caf\xE9",
+                                                                            std::nullopt},
+          {"ok", "https://example.org/\xC0\xAF"}}) {
+        try {
+            outbox.enqueue(1, text, url, {{Kind::file, source("fine.txt")}});
+            ADD_FAILURE() << "text that is not UTF-8 was queued";
+        } catch (const std::system_error& error) {
+            EXPECT_EQ(error.code(), std::errc::illegal_byte_sequence);
         }
     }
-    EXPECT_THAT(ids(), IsEmpty());
+    EXPECT_THAT(disk->allContentsOfDirectory(outboxURL), ElementsAre(outboxURL / "inside"));
 }
 
-TEST_F(ShareOutboxTest, EveryFailureSurfacesUnchangedAndLeavesNoListedEntry) {
+TEST_F(ShareOutboxTest, EveryFailureSurfacesUnchangedAndLeavesNothingOfTheEntry) {
     const std::vector<ShareOutbox::AttachmentSource> attachments{
         {Kind::image, source("a.png")}, {Kind::file, source("b/c.txt").parent_path()}};
-    for (int step = 1;; ++step) {
-        SCOPED_TRACE(step);
-        const testing::TemporaryFolder target;
-        auto failing = std::make_shared<testing::FailingFileManager>(disk);
-        failing->failAt = step;
-        const ShareOutbox faulty(target / "outbox", failing, uuids, clock);
-        const fs::path entry =
-            target / "outbox" / testing::CountingUUIDSource::text(uuids->count + 1);
-        try {
-            faulty.enqueue(9, "t", std::nullopt, attachments);
-            EXPECT_EQ(step, failing->count + 1) << "succeeded only once no step was failed";
-            break;
-        } catch (const fs::filesystem_error& error) {
-            EXPECT_EQ(error.code(), failing->error);
-            EXPECT_THAT(error.what(), ::testing::HasSubstr("injected failure"));
+    for (const bool afterwards : {false, true}) {
+        for (int step = 1;; ++step) {
+            SCOPED_TRACE(::testing::Message() << "step " << step << (afterwards ? " done" : ""));
+            const testing::TemporaryFolder target;
+            auto failing = std::make_shared<testing::FailingFileManager>(disk);
+            failing->failAt = step;
+            failing->afterwards = afterwards;
+            const ShareOutbox faulty(target / "outbox", failing, uuids, clock);
+            try {
+                faulty.enqueue(9, "t", std::nullopt, attachments);
+                EXPECT_EQ(step, failing->count + 1) << "succeeded only once no step was failed";
+                break;
+            } catch (const fs::filesystem_error& error) {
+                EXPECT_EQ(error.code(), failing->error);
+                EXPECT_THAT(error.what(), ::testing::HasSubstr("injected failure"));
+            }
+            EXPECT_TRUE(!fs::exists(target / "outbox") || fs::is_empty(target / "outbox"));
         }
-        EXPECT_THAT(ShareOutbox(target / "outbox", disk).pending(), IsEmpty());
-        EXPECT_EQ(fs::is_directory(entry), step > 2) << "nothing made is removed";
     }
 }
 

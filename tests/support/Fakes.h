@@ -47,37 +47,43 @@ public:
 };
 
 // Counts the operations that write to the disk, and throws `error` instead of doing the one
-// numbered `failAt` (from 1).
+// numbered `failAt` (from 1), or, when `afterwards`, once it is done, as a disk that fills up
+// part-way through does.
 class FailingFileManager final : public FileManagerWrapper {
 public:
     using FileManagerWrapper::FileManagerWrapper;
 
     int failAt = 0;
+    bool afterwards = false;
     int count = 0;
     std::error_code error = std::make_error_code(std::errc::no_space_on_device);
 
     void createDirectory(const std::filesystem::path& folder) override {
-        step(folder);
-        FileManagerWrapper::createDirectory(folder);
+        step(folder, [&] { FileManagerWrapper::createDirectory(folder); });
     }
-    void copyItem(const std::filesystem::path& source,
-                  const std::filesystem::path& destination) override {
-        step(destination);
-        FileManagerWrapper::copyItem(source, destination);
+    void copyItem(const std::filesystem::path& source, const std::filesystem::path& destination,
+                  const CopyProgress& progress) override {
+        step(destination, [&] { FileManagerWrapper::copyItem(source, destination, progress); });
     }
     void writeFile(const std::filesystem::path& file, std::string_view bytes,
                    WriteMode mode) override {
-        step(file);
-        FileManagerWrapper::writeFile(file, bytes, mode);
+        step(file, [&] { FileManagerWrapper::writeFile(file, bytes, mode); });
+    }
+    void writeFileInPieces(const std::filesystem::path& file,
+                           const std::function<void(const ByteSink&)>& produce,
+                           WriteMode mode) override {
+        step(file, [&] { FileManagerWrapper::writeFileInPieces(file, produce, mode); });
     }
     void synchronize(const std::filesystem::path& item) override {
-        step(item);
-        FileManagerWrapper::synchronize(item);
+        step(item, [&] { FileManagerWrapper::synchronize(item); });
     }
 
 private:
-    void step(const std::filesystem::path& path) {
-        if (++count == failAt)
+    void step(const std::filesystem::path& path, const std::function<void()>& operation) {
+        const bool failing = ++count == failAt;
+        if (!failing || afterwards)
+            operation();
+        if (failing)
             throw std::filesystem::filesystem_error("injected failure", path, error);
     }
 };

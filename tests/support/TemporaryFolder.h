@@ -7,12 +7,13 @@
 
 namespace tovin::testing {
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+// A fresh folder under the system's temporary folder (or `parent`), removed with everything in it
+// at the end.
 class TemporaryFolder {
 public:
-    TemporaryFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tovin-test-XXXXXX").native();
+    explicit TemporaryFolder(
+        const std::filesystem::path& parent = std::filesystem::temp_directory_path()) {
+        std::string pattern = (parent / "tovin-test-XXXXXX").native();
         if (::mkdtemp(pattern.data()) == nullptr)
             throw std::runtime_error("cannot create a temporary folder");
         path_ = pattern;

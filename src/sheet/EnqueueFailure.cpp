@@ -1,0 +1,102 @@
+#include "sheet/EnqueueFailure.h"
+
+#include <QFile>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <new>
+#include <utility>
+
+namespace tovin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString reason(std::error_code error) {
+    using enum std::errc;
+    static constexpr std::array<std::pair<std::errc, const char*>, 18> reasons{{
+        {no_space_on_device, "the disk is full"},
+        {permission_denied, "permission was denied"},
+        {operation_not_permitted, "permission was denied"},
+        {read_only_file_system, "the disk is read-only"},
+        {no_such_file_or_directory, "it no longer exists"},
+        {io_error, "the disk reported a read or write error"},
+        {not_supported, "it is neither a file nor a folder"},
+        {file_exists, "an item with that name is in the way"},
+        {filename_too_long, "its name or path is too long"},
+        {too_many_symbolic_link_levels, "it is a link that leads nowhere"},
+        {not_a_directory, "a folder on its path is a file"},
+        {is_a_directory, "it is a folder"},
+        {file_too_large, "it is too large"},
+        {too_many_files_open, "too many files are open"},
+        {too_many_files_open_in_system, "too many files are open"},
+        {not_enough_memory, "the computer is out of memory"},
+        {device_or_resource_busy, "it is in use"},
+        {illegal_byte_sequence, "the text or the link is not valid Unicode"},
+    }};
+    const auto known =
+        std::ranges::find_if(reasons, [&](const auto& entry) { return error == entry.first; });
+    if (known != reasons.end())
+        return QString::fromLatin1(known->second);
+    if (error == std::error_code(EDQUOT, std::generic_category()))
+        return QStringLiteral("the disk quota is used up");
+    return QStringLiteral("something unexpected went wrong");
+}
+
+// The last component of `item`, which is how the user knows it.
+QString nameOf(const fs::path& item) {
+    std::string_view text = item.native();
+    while (text.size() > 1 && text.ends_with('/'))
+        text.remove_suffix(1);
+    if (text.size() > 1)
+        text = text.substr(text.rfind('/') + 1);
+    return QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+// Whether `item` is a copied file inside an entry of `outbox`: entry/"attachments"/name…
+bool isCopyInside(const fs::path& outbox, const fs::path& item) {
+    const fs::path relative = item.lexically_relative(outbox);
+    const auto depth = std::distance(relative.begin(), relative.end());
+    return depth >= 3 && *relative.begin() != ".." && *std::next(relative.begin()) == "attachments";
+}
+
+// A failure of the entry's own folders and manifest, rather than of a file being copied.
+bool concernsTheOutbox(const fs::path& outbox, const fs::filesystem_error& error) {
+    if (!error.path2().empty() || isCopyInside(outbox, error.path1()))
+        return false;
+    const fs::path relative = error.path1().lexically_relative(outbox);
+    return !relative.empty() && *relative.begin() != "..";
+}
+
+QString fileSystemMessage(const fs::filesystem_error& error, const fs::path& outbox) {
+    // The outbox refuses a source that is tovin's shared folder, lies in it or holds it.
+    if (error.code() == std::errc::invalid_argument)
+        return QStringLiteral("Could not copy “%1”: tovin's shared folder cannot be shared into "
+                              "itself.")
+            .arg(nameOf(error.path1()));
+    if (concernsTheOutbox(outbox, error))
+        return QStringLiteral("Could not save the share in tovin's shared folder: %1.")
+            .arg(reason(error.code()));
+    return QStringLiteral("Could not copy “%1”: %2.")
+        .arg(nameOf(error.path1()), reason(error.code()));
+}
+
+} // namespace
+
+QString enqueueFailureMessage(std::exception_ptr failure, const fs::path& outbox) {
+    try {
+        std::rethrow_exception(std::move(failure));
+    } catch (const fs::filesystem_error& error) {
+        return fileSystemMessage(error, outbox);
+    } catch (const std::system_error& error) {
+        return QStringLiteral("Could not save the share: %1.").arg(reason(error.code()));
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("Could not save the share: %1.")
+            .arg(reason(std::make_error_code(std::errc::not_enough_memory)));
+    } catch (...) {
+        return QStringLiteral("Could not save the share.");
+    }
+}
+
+} // namespace tovin

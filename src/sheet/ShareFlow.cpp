@@ -1,0 +1,166 @@
+#include "sheet/ShareFlow.h"
+
+#include "shared/SharedContainer.h"
+#include "sheet/CancelError.h"
+#include "sheet/EnqueueFailure.h"
+
+#include <QCoro/QCoroFuture>
+#include <QFile>
+#include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
+#include <exception>
+#include <utility>
+
+namespace tovin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int progressInterval = 100;
+
+std::optional<std::string> utf8(const std::optional<QString>& text) {
+    if (!text)
+        return std::nullopt;
+    return text->toStdString();
+}
+
+fs::path localPath(const QUrl& file) {
+    return QFile::encodeName(file.toLocalFile()).toStdString();
+}
+
+} // namespace
+
+ShareFlow::ShareFlow(ShareSheetModel& model, SheetServices services, QObject* parent)
+    : QObject(parent)
+    , model_(model)
+    , services_(std::move(services))
+    , intake_(model_, services_.fileManager, services_.uuids) {
+    connect(&model_, &ShareSheetModel::intakeFinished, this, &ShareFlow::intakeFinished);
+    progressTimer_.setInterval(progressInterval);
+    connect(&progressTimer_, &QTimer::timeout, this,
+            [this] { emit progressChanged(progress_->done, progress_->total); });
+}
+
+void ShareFlow::startIntake() {
+    if (!services_.request)
+        return;
+    intakeRunning_ = true;
+    // Like a task on the main thread, the walk begins once the caller is done.
+    QMetaObject::invokeMethod(
+        this, [this] { intake_.loadSharedItems(services_.request->inputItems()); },
+        Qt::QueuedConnection);
+}
+
+void ShareFlow::send(const QString& caption) {
+    if (phase_ != Phase::open)
+        return;
+    const std::optional<ChatListSnapshot::Entry> chat = model_.selectedChat();
+    if (!chat)
+        return;
+    if (intakeRunning_) {
+        waiting_ = Waiting{*chat, caption};
+        setPhase(Phase::waiting);
+        return;
+    }
+    sendTo(*chat, caption);
+}
+
+void ShareFlow::cancel() {
+    if (!services_.request || (phase_ != Phase::open && phase_ != Phase::waiting))
+        return;
+    waiting_.reset();
+    setPhase(Phase::cancelled);
+    services_.request->cancel(userCancelledError());
+}
+
+ShareFlow::Phase ShareFlow::phase() const {
+    return phase_;
+}
+
+void ShareFlow::intakeFinished() {
+    intakeRunning_ = false;
+    if (phase_ != Phase::waiting)
+        return;
+    const Waiting waiting = *std::exchange(waiting_, std::nullopt);
+    sendTo(waiting.chat, waiting.caption);
+}
+
+void ShareFlow::sendTo(const ChatListSnapshot::Entry& chat, const QString& caption) {
+    const std::optional<fs::path> outbox =
+        SharedContainer::ensureOutbox(*services_.environment, *services_.fileManager);
+    if (!outbox) {
+        model_.setErrorLine(QString::fromUtf16(noSharedFolder));
+        setPhase(Phase::open);
+        return;
+    }
+    setPhase(Phase::writing);
+    progress_ = std::make_shared<Progress>();
+    progressTimer_.start();
+    finishWrite(enqueueElsewhere(
+                    ShareOutbox(*outbox, services_.fileManager, services_.uuids, services_.clock),
+                    draft(chat, caption), progress_),
+                *outbox);
+}
+
+ShareFlow::Draft ShareFlow::draft(const ChatListSnapshot::Entry& chat,
+                                  const QString& caption) const {
+    using Kind = ShareOutbox::Manifest::Attachment::Kind;
+    const SharedContent& content = model_.sharedContent();
+    Draft draft{chat.id,
+                utf8(model_.composeText(ShareSheetModel::trimmedCaption(caption))),
+                utf8(content.sharedURL),
+                {}};
+    for (const QUrl& image : content.sharedImageURLs)
+        draft.attachments.push_back({Kind::image, localPath(image)});
+    for (const QUrl& file : content.sharedFileURLs)
+        draft.attachments.push_back({Kind::file, localPath(file)});
+    return draft;
+}
+
+// A plain function, not part of a coroutine: GCC 12 miscompiles a lambda that moves a coroutine's
+// parameters into its captures. The writing thread owns copies of everything it touches.
+QFuture<std::exception_ptr> ShareFlow::enqueueElsewhere(ShareOutbox outbox, Draft draft,
+                                                        std::shared_ptr<Progress> progress) {
+    return QtConcurrent::run([outbox = std::move(outbox), draft = std::move(draft),
+                              progress = std::move(progress)]() -> std::exception_ptr {
+        try {
+            outbox.enqueue(draft.chatId, draft.text, draft.url, draft.attachments,
+                           [&progress](std::uintmax_t done, std::uintmax_t total) {
+                               progress->total = total;
+                               progress->done = done;
+                           });
+            return nullptr;
+        } catch (...) {
+            return std::current_exception();
+        }
+    });
+}
+
+QCoro::Task<> ShareFlow::finishWrite(QFuture<std::exception_ptr> writing, fs::path outboxURL) {
+    const QPointer<ShareFlow> alive(this);
+    const std::exception_ptr failure = co_await writing;
+    // The sheet may have gone while the share was written; then there is no one left to tell.
+    if (!alive)
+        co_return;
+    progressTimer_.stop();
+    if (failure) {
+        model_.setErrorLine(enqueueFailureMessage(failure, outboxURL));
+        setPhase(Phase::open);
+        co_return;
+    }
+    services_.notifier->post();
+    services_.urlOpener->open(QUrl(hostURL));
+    setPhase(Phase::sent);
+    if (services_.request)
+        services_.request->complete();
+}
+
+void ShareFlow::setPhase(Phase phase) {
+    if (phase == phase_)
+        return;
+    phase_ = phase;
+    emit phaseChanged(phase_);
+}
+
+} // namespace tovin

@@ -1,0 +1,219 @@
+#include "sheet/ShareSheetModel.h"
+
+#include "shared/SharedContainer.h"
+
+#include <QStringList>
+#include <QTextBoundaryFinder>
+#include <algorithm>
+#include <numeric>
+
+namespace tovin {
+
+namespace {
+
+constexpr int summaryTextCharacters = 80;
+
+bool isRegionalIndicator(char32_t c) {
+    return c >= 0x1F1E6 && c <= 0x1F1FF;
+}
+
+char32_t codePointAt(QStringView text, qsizetype at) {
+    if (text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate())
+        return QChar::surrogateToUcs4(text[at], text[at + 1]);
+    return text[at].unicode();
+}
+
+// Where the first `count` user-perceived characters of `text` end when more follow; no value when
+// the text has no more than `count`. Only a prefix is analysed, widened until it settles the
+// question, so that a pasted book costs no more than a sentence. Whether a character ends at a
+// place depends on what comes before it and on one code point after it, so a boundary inside a
+// prefix of whole code points is one of the whole text, except the prefix's own end.
+std::optional<qsizetype> endOfCharacters(const QString& text, int count) {
+    for (qsizetype scope = 1024;; scope *= 16) {
+        qsizetype length = std::min(scope, text.size());
+        if (length < text.size() && text[length - 1].isHighSurrogate())
+            --length;
+        const QStringView prefix = QStringView(text).first(length);
+        QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, prefix.data(), prefix.size());
+        int characters = 0;
+        int indicators = 0;
+        for (qsizetype at = 0; at < prefix.size();) {
+            const char32_t c = codePointAt(prefix, at);
+            const qsizetype next = at + (QChar::requiresSurrogates(c) ? 2 : 1);
+            if (next == prefix.size())
+                break;
+            // Qt pairs the regional indicators that make flags wrongly after a pictograph ("🎉🇩🇪"
+            // would be three characters): inside a run of them, every second one ends one.
+            indicators = isRegionalIndicator(c) ? indicators + 1 : 0;
+            boundaries.setPosition(next);
+            const bool boundary = indicators > 0 && isRegionalIndicator(codePointAt(prefix, next))
+                                      ? indicators % 2 == 0
+                                      : boundaries.isAtBoundary();
+            if (boundary && ++characters == count)
+                return next;
+            at = next;
+        }
+        if (prefix.size() == text.size())
+            return std::nullopt;
+    }
+}
+
+QString abbreviated(const QString& text) {
+    const std::optional<qsizetype> end = endOfCharacters(text, summaryTextCharacters);
+    return end ? text.first(*end) + u'…' : text;
+}
+
+bool isCaptionSpace(QChar c) {
+    return (c >= u'\t' && c <= u'\r') || c == u'\u0085' || c == u'\u2028' || c == u'\u2029' ||
+           c.category() == QChar::Separator_Space;
+}
+
+} // namespace
+
+ShareSheetModel::ShareSheetModel(std::shared_ptr<const Environment> environment,
+                                 std::shared_ptr<FileManager> fileManager, QObject* parent)
+    : QAbstractTableModel(parent)
+    , environment_(std::move(environment))
+    , fileManager_(std::move(fileManager)) {}
+
+void ShareSheetModel::loadChats() {
+    const std::optional<std::filesystem::path> file =
+        SharedContainer::chatSnapshotURL(*environment_);
+    if (!file)
+        return;
+    allChats_ = ChatListSnapshot::read(*file, *fileManager_);
+    searchIndex_.reset();
+    applyFilter(searchText_);
+}
+
+void ShareSheetModel::applyFilter(const QString& searchText) {
+    searchText_ = searchText;
+    const QString query = ChatSearchIndex::query(searchText);
+    // A view forgets its selection when the model resets; a row it selects again, even while the
+    // reset ends, is reported afterwards and stands.
+    setSelectedRow(std::nullopt);
+    beginResetModel();
+    if (query.isEmpty()) {
+        filteredChats_.resize(allChats_.size());
+        std::iota(filteredChats_.begin(), filteredChats_.end(), std::size_t{0});
+    } else {
+        if (!searchIndex_)
+            searchIndex_.emplace(allChats_);
+        filteredChats_ = searchIndex_->matching(query);
+    }
+    endResetModel();
+}
+
+void ShareSheetModel::selectionChanged(std::optional<int> selectedRow) {
+    setSelectedRow(selectedRow && *selectedRow >= 0 ? selectedRow : std::nullopt);
+}
+
+void ShareSheetModel::setSelectedRow(std::optional<int> row) {
+    const bool wasEnabled = sendEnabled();
+    selectedRow_ = row;
+    if (sendEnabled() != wasEnabled)
+        emit sendEnabledChanged(sendEnabled());
+}
+
+bool ShareSheetModel::sendEnabled() const {
+    return selectedRow_.has_value();
+}
+
+std::optional<ChatListSnapshot::Entry> ShareSheetModel::selectedChat() const {
+    if (!selectedRow_ || static_cast<std::size_t>(*selectedRow_) >= filteredCount())
+        return std::nullopt;
+    return filteredChat(static_cast<std::size_t>(*selectedRow_));
+}
+
+std::size_t ShareSheetModel::filteredCount() const {
+    return filteredChats_.size();
+}
+
+const ChatListSnapshot::Entry& ShareSheetModel::filteredChat(std::size_t row) const {
+    return allChats_[filteredChats_.at(row)];
+}
+
+const std::vector<ChatListSnapshot::Entry>& ShareSheetModel::allChats() const {
+    return allChats_;
+}
+
+QString ShareSheetModel::summary() const {
+    return summary_;
+}
+
+QString ShareSheetModel::errorLine() const {
+    return errorLine_;
+}
+
+void ShareSheetModel::setErrorLine(const QString& errorLine) {
+    if (errorLine == errorLine_)
+        return;
+    errorLine_ = errorLine;
+    emit errorLineChanged(errorLine_);
+}
+
+std::optional<QString> ShareSheetModel::composeText(const std::optional<QString>& caption) const {
+    QStringList kept;
+    for (const std::optional<QString>& part : {caption, content_.sharedText})
+        if (part && !part->isEmpty())
+            kept.append(*part);
+    if (kept.isEmpty())
+        return std::nullopt;
+    return kept.join(u'\n');
+}
+
+QString ShareSheetModel::trimmedCaption(const QString& caption) {
+    QStringView text(caption);
+    while (!text.isEmpty() && isCaptionSpace(text.front()))
+        text = text.sliced(1);
+    while (!text.isEmpty() && isCaptionSpace(text.back()))
+        text.chop(1);
+    return text.toString();
+}
+
+SharedContent& ShareSheetModel::sharedContent() {
+    return content_;
+}
+
+const SharedContent& ShareSheetModel::sharedContent() const {
+    return content_;
+}
+
+void ShareSheetModel::updateSummary() {
+    QStringList parts;
+    if (content_.sharedText && !content_.sharedText->isEmpty())
+        parts.append(QStringLiteral("Text: ") + abbreviated(*content_.sharedText));
+    if (content_.sharedURL && !content_.sharedURL->isEmpty())
+        parts.append(QStringLiteral("URL: ") + *content_.sharedURL);
+    if (!content_.sharedImageURLs.empty())
+        parts.append(QString::number(content_.sharedImageURLs.size()) +
+                     QStringLiteral(" image(s)"));
+    if (!content_.sharedFileURLs.empty())
+        parts.append(QString::number(content_.sharedFileURLs.size()) + QStringLiteral(" file(s)"));
+    summary_ = parts.isEmpty() ? QStringLiteral("Nothing to share.") : parts.join(u" · ");
+    emit summaryChanged(summary_);
+    emit intakeFinished();
+}
+
+int ShareSheetModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(filteredCount());
+}
+
+int ShareSheetModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 1;
+}
+
+QVariant ShareSheetModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() < 0 ||
+        static_cast<std::size_t>(index.row()) >= filteredCount())
+        return {};
+    return QString::fromStdString(filteredChat(static_cast<std::size_t>(index.row())).title);
+}
+
+QVariant ShareSheetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (section != 0 || orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    return QStringLiteral("Chat");
+}
+
+} // namespace tovin

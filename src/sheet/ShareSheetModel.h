@@ -1,0 +1,113 @@
+#pragma once
+
+#include "intake/ShareIntake.h"
+#include "intake/SharedContent.h"
+#include "shared/ChatListSnapshot.h"
+#include "shared/Environment.h"
+#include "shared/FileManager.h"
+#include "sheet/ChatSearchIndex.h"
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tovin {
+
+// The state of one share sheet and the rules that turn it into what the sheet shows: the chat
+// list and its search filter, whether Send may be pressed, the summary and error lines, and the
+// message text. As a table model it has one column, headed "Chat", and one row per chat that
+// passes the filter; a row's title becomes a display string only when a view asks for it. It is
+// the intake's owner of the shared content. Everything runs on the main thread.
+class ShareSheetModel final : public QAbstractTableModel, public SharedContentOwner {
+    Q_OBJECT
+
+public:
+    ShareSheetModel(std::shared_ptr<const Environment> environment,
+                    std::shared_ptr<FileManager> fileManager, QObject* parent = nullptr);
+
+    // Reads the chat list snapshot of the shared root into allChats() and filters it by the last
+    // search text. Without a shared root nothing changes; a missing or unreadable snapshot is an
+    // empty list. Nothing is reported either way.
+    void loadChats();
+
+    // Keeps the chats whose title contains the query made of `searchText` (see
+    // ChatSearchIndex::query), every chat when the query is empty, in the order of allChats().
+    // The table is reset, so no row is selected until the view reports one. The first query that
+    // is not empty prepares every title for searching, once; loading never does.
+    void applyFilter(const QString& searchText);
+
+    // Takes the view's selected row, no value (or a negative row) meaning none, and recomputes
+    // whether Send is enabled.
+    void selectionChanged(std::optional<int> selectedRow);
+
+    // Exactly whether the view reports a selected row.
+    bool sendEnabled() const;
+
+    // The chat at the reported row, or no value when no row is reported or the row is not one of
+    // the filtered chats.
+    std::optional<ChatListSnapshot::Entry> selectedChat() const;
+
+    // The chats that pass the filter, as the table's rows; filteredChat throws std::out_of_range
+    // for a row that is not below filteredCount().
+    std::size_t filteredCount() const;
+    const ChatListSnapshot::Entry& filteredChat(std::size_t row) const;
+
+    // Every chat of the snapshot, in file order.
+    const std::vector<ChatListSnapshot::Entry>& allChats() const;
+
+    // The summary line: empty until the intake has finished.
+    QString summary() const;
+
+    // The error line: empty until the send procedure writes it.
+    QString errorLine() const;
+    void setErrorLine(const QString& errorLine);
+
+    // The caption, then the shared text, each kept when present and not empty, joined by one line
+    // feed; no value when neither is kept. Nothing is trimmed.
+    std::optional<QString> composeText(const std::optional<QString>& caption) const;
+
+    // `caption` without U+0009 to U+000D, U+0085, U+2028, U+2029 or space separators (category
+    // Zs) at either end.
+    static QString trimmedCaption(const QString& caption);
+
+    SharedContent& sharedContent() override;
+    const SharedContent& sharedContent() const;
+
+    // Writes the summary line from the shared content, then reports that the intake finished.
+    void updateSummary() override;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+signals:
+    // Each when its value changes; summaryChanged at every updateSummary().
+    void sendEnabledChanged(bool enabled);
+    void summaryChanged(const QString& summary);
+    void errorLineChanged(const QString& errorLine);
+    // The intake has filed everything it will file; emitted by updateSummary().
+    void intakeFinished();
+
+private:
+    void setSelectedRow(std::optional<int> row);
+
+    std::shared_ptr<const Environment> environment_;
+    std::shared_ptr<FileManager> fileManager_;
+    std::vector<ChatListSnapshot::Entry> allChats_;
+    // The filtered chats as positions in allChats_.
+    std::vector<std::size_t> filteredChats_;
+    // Built at the first query that is not empty: start-up never pays for it.
+    std::optional<ChatSearchIndex> searchIndex_;
+    QString searchText_;
+    std::optional<int> selectedRow_;
+    SharedContent content_;
+    QString summary_;
+    QString errorLine_;
+};
+
+} // namespace tovin

@@ -1,0 +1,277 @@
+#include "sheet/ShareViewController.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QShortcut>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
+
+namespace tovin {
+
+namespace {
+
+using Phase = ShareFlow::Phase;
+
+constexpr int sheetWidth = 460;
+constexpr int sheetHeight = 520;
+constexpr int margin = 12;
+constexpr int titleGap = 4;
+constexpr int gap = 8;
+constexpr int minimumColumnWidth = 280;
+constexpr int progressWidth = 150;
+constexpr int progressSteps = 1000;
+// A write shorter than this shows no progress bar, which would only flicker.
+constexpr int progressDelay = 330;
+
+// Sizes are in logical pixels, the unit of the whole sheet, so that it keeps its proportions at
+// every scale.
+QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal) {
+    QFont font = QApplication::font();
+    font.setPixelSize(pixelSize);
+    font.setWeight(weight);
+    return font;
+}
+
+// A red that keeps a contrast above 4.5:1 against the window: darker on a light window, lighter
+// on a dark one.
+QColor readableRed(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() >= 128 ? QColor(0xC0, 0x1C, 0x28)
+                                                              : QColor(0xFF, 0x7B, 0x63);
+}
+
+void setTextColour(QWidget& widget, const QColor& colour) {
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget.setPalette(palette);
+}
+
+} // namespace
+
+ShareViewController::ShareViewController(SheetServices services, QWidget* parent)
+    : QWidget(parent)
+    , model_(services.environment, services.fileManager)
+    , flow_(model_, std::move(services))
+    , cancelButton_(QStringLiteral("Cancel"))
+    , sendButton_(QStringLiteral("Send")) {
+    loadView();
+    model_.loadChats();
+    flow_.startIntake();
+}
+
+void ShareViewController::loadView() {
+    // The names by which tests and style sheets find the controls.
+    const std::pair<QWidget*, const char*> names[] = {
+        {&searchField_, "searchField"},   {&tableView_, "tableView"},
+        {&captionField_, "captionField"}, {&summaryLabel_, "summaryLabel"},
+        {&cancelButton_, "cancelButton"}, {&sendButton_, "sendButton"},
+        {&errorLabel_, "errorLabel"},     {&progressBar_, "progressBar"}};
+    for (const auto& [control, name] : names)
+        control->setObjectName(QString::fromLatin1(name));
+    setWindowTitle(QStringLiteral("Share with tovin"));
+    setFixedSize(sheetWidth, sheetHeight);
+
+    auto* title = new QLabel(QStringLiteral("Share with tovin"));
+    title->setObjectName(QStringLiteral("titleLabel"));
+    title->setTextFormat(Qt::PlainText);
+    title->setFont(systemFont(14, QFont::DemiBold));
+    summaryLabel_.setFont(systemFont(11));
+    searchField_.setPlaceholderText(QStringLiteral("Search chats…"));
+    searchField_.setAccessibleName(QStringLiteral("Search chats"));
+    searchField_.setClearButtonEnabled(true);
+    searchField_.installEventFilter(this);
+
+    tableView_.setModel(&model_);
+    tableView_.setItemDelegate(&rowDelegate_);
+    tableView_.setAccessibleName(QStringLiteral("Chats"));
+    tableView_.setAlternatingRowColors(true);
+    tableView_.setSelectionBehavior(QAbstractItemView::SelectRows);
+    tableView_.setSelectionMode(QAbstractItemView::SingleSelection);
+    tableView_.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tableView_.setTabKeyNavigation(false);
+    tableView_.setShowGrid(false);
+    tableView_.setWordWrap(false);
+    tableView_.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    tableView_.verticalHeader()->hide();
+    tableView_.horizontalHeader()->setMinimumSectionSize(minimumColumnWidth);
+    tableView_.horizontalHeader()->setStretchLastSection(true);
+    tableView_.horizontalHeader()->setHighlightSections(false);
+
+    captionField_.setPlaceholderText(QStringLiteral("Add a caption…"));
+    captionField_.setAccessibleName(QStringLiteral("Add a caption"));
+    errorLabel_.setFont(systemFont(11));
+    sendButton_.setEnabled(false);
+    applyColours();
+
+    auto* sheet = new QVBoxLayout(this);
+    sheet->setContentsMargins(margin, margin, margin, margin);
+    sheet->setSpacing(0);
+    sheet->addWidget(title, 0, Qt::AlignLeft | Qt::AlignTop);
+    sheet->addSpacing(titleGap);
+    sheet->addWidget(&summaryLabel_);
+    sheet->addSpacing(gap);
+    sheet->addWidget(&searchField_);
+    sheet->addSpacing(gap);
+    sheet->addWidget(&tableView_, 1);
+    sheet->addSpacing(gap);
+    sheet->addWidget(&captionField_);
+    sheet->addSpacing(gap);
+    sheet->addWidget(buttonRow());
+
+    setTabOrder(&searchField_, &tableView_);
+    setTabOrder(&tableView_, &captionField_);
+    setTabOrder(&captionField_, &cancelButton_);
+    setTabOrder(&cancelButton_, &sendButton_);
+    searchField_.setFocus();
+    connectControls();
+}
+
+// The error text, an empty spacer, then Cancel and Send, 8 apart and centred on the row; the
+// progress bar stands before the buttons while it shows.
+QWidget* ShareViewController::buttonRow() {
+    progressBar_.setFixedWidth(progressWidth);
+    progressBar_.setAccessibleName(QStringLiteral("Sending"));
+    progressBar_.hide();
+    progressDelay_.setSingleShot(true);
+    progressDelay_.setInterval(progressDelay);
+
+    auto* row = new QWidget;
+    row->setObjectName(QStringLiteral("buttonRow"));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(gap);
+    layout->addWidget(&errorLabel_, 1, Qt::AlignVCenter);
+    layout->addWidget(new QWidget, 0, Qt::AlignVCenter);
+    layout->addWidget(&progressBar_, 0, Qt::AlignVCenter);
+    layout->addWidget(&cancelButton_, 0, Qt::AlignVCenter);
+    layout->addWidget(&sendButton_, 0, Qt::AlignVCenter);
+    return row;
+}
+
+void ShareViewController::connectControls() {
+    connect(&searchField_, &QLineEdit::textChanged, this, &ShareViewController::searchChanged);
+    connect(tableView_.selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ShareViewController::tableViewSelectionDidChange);
+    connect(&tableView_, &QAbstractItemView::doubleClicked, this,
+            &ShareViewController::rowDoubleClicked);
+    connect(&cancelButton_, &QPushButton::clicked, this, &ShareViewController::cancelClicked);
+    connect(&sendButton_, &QPushButton::clicked, this, &ShareViewController::sendClicked);
+    // Key equivalents: they press the button, which does nothing while it is disabled.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter})
+        connect(new QShortcut(key, this), &QShortcut::activated, &sendButton_, &QPushButton::click);
+    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, &cancelButton_,
+            &QPushButton::click);
+
+    connect(&model_, &ShareSheetModel::summaryChanged, &summaryLabel_, &TwoLineLabel::setWholeText);
+    connect(&model_, &ShareSheetModel::errorLineChanged, &errorLabel_, &TwoLineLabel::setWholeText);
+    connect(&model_, &ShareSheetModel::sendEnabledChanged, this, [this](bool enabled) {
+        if (flow_.phase() == Phase::open)
+            sendButton_.setEnabled(enabled);
+    });
+    connect(&flow_, &ShareFlow::phaseChanged, this, &ShareViewController::showPhase);
+    connect(&flow_, &ShareFlow::progressChanged, this, &ShareViewController::showProgress);
+    connect(&progressDelay_, &QTimer::timeout, &progressBar_, &QWidget::show);
+}
+
+void ShareViewController::applyColours() {
+    setTextColour(summaryLabel_, palette().color(QPalette::PlaceholderText));
+    setTextColour(errorLabel_, readableRed(palette()));
+}
+
+void ShareViewController::closeEvent(QCloseEvent* event) {
+    if (flow_.phase() == Phase::writing) {
+        event->ignore();
+        return;
+    }
+    cancelClicked();
+    event->accept();
+}
+
+void ShareViewController::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        applyColours();
+}
+
+// Up and Down in the search field move the table's selection, so that search, arrows and Return
+// choose a chat without the mouse.
+bool ShareViewController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &searchField_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier &&
+            (key->key() == Qt::Key_Down || key->key() == Qt::Key_Up)) {
+            moveSelection(key->key() == Qt::Key_Down ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ShareViewController::searchChanged() {
+    model_.applyFilter(searchField_.text());
+}
+
+void ShareViewController::tableViewSelectionDidChange() {
+    const QModelIndexList rows = tableView_.selectionModel()->selectedRows();
+    model_.selectionChanged(rows.isEmpty() ? std::nullopt : std::optional(rows.first().row()));
+}
+
+void ShareViewController::rowDoubleClicked() {
+    flow_.send(captionField_.text());
+}
+
+void ShareViewController::cancelClicked() {
+    flow_.cancel();
+}
+
+void ShareViewController::sendClicked() {
+    flow_.send(captionField_.text());
+}
+
+// Down with no row selected picks the first; the selection stops at either end.
+void ShareViewController::moveSelection(int rows) {
+    const int count = model_.rowCount();
+    const QModelIndexList selected = tableView_.selectionModel()->selectedRows();
+    if (count == 0 || (selected.isEmpty() && rows < 0))
+        return;
+    const int row =
+        selected.isEmpty() ? 0 : std::clamp(selected.first().row() + rows, 0, count - 1);
+    const QModelIndex index = model_.index(row, 0);
+    tableView_.selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                            QItemSelectionModel::Rows);
+    tableView_.scrollTo(index);
+}
+
+void ShareViewController::showPhase(Phase phase) {
+    if (phase == Phase::cancelled)
+        return;
+    progressDelay_.stop();
+    progressBar_.hide();
+    progressBar_.setRange(0, 0);
+    sendButton_.setEnabled(phase == Phase::open && model_.sendEnabled());
+    cancelButton_.setEnabled(phase == Phase::open || phase == Phase::waiting);
+    if (phase == Phase::waiting)
+        progressBar_.show();
+    if (phase == Phase::writing)
+        progressDelay_.start();
+}
+
+void ShareViewController::showProgress(std::uintmax_t bytesDone, std::uintmax_t bytesTotal) {
+    if (bytesTotal == 0)
+        return;
+    const std::uintmax_t done = std::min(bytesDone, bytesTotal);
+    const QLocale locale;
+    progressBar_.setRange(0, progressSteps);
+    progressBar_.setValue(static_cast<int>(progressSteps * static_cast<double>(done) /
+                                           static_cast<double>(bytesTotal)));
+    progressBar_.setFormat(QStringLiteral("%1 of %2")
+                               .arg(locale.formattedDataSize(static_cast<qint64>(done)),
+                                    locale.formattedDataSize(static_cast<qint64>(bytesTotal))));
+}
+
+} // namespace tovin

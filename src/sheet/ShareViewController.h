@@ -1,0 +1,63 @@
+#pragma once
+
+#include "sheet/ChatRowDelegate.h"
+#include "sheet/ShareFlow.h"
+#include "sheet/ShareSheetModel.h"
+#include "sheet/SheetServices.h"
+#include "sheet/TwoLineLabel.h"
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QWidget>
+
+namespace tovin {
+
+// The share sheet: the top-level window "Share with tovin", a fixed 460 × 520, not resizable.
+// Construct it, show it and run the event loop: it shows the chat list at once, starts the
+// intake, and ends the request through its complete() or cancel(error). Closing the window is
+// Cancel, and is refused while a share is being written, as is Escape.
+class ShareViewController final : public QWidget {
+    Q_OBJECT
+
+public:
+    // Every service but the request must be present.
+    explicit ShareViewController(SheetServices services, QWidget* parent = nullptr);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void loadView();
+    QWidget* buttonRow();
+    void connectControls();
+    void applyColours();
+
+    void searchChanged();
+    void tableViewSelectionDidChange();
+    void rowDoubleClicked();
+    void cancelClicked();
+    void sendClicked();
+    void moveSelection(int rows);
+    void showPhase(ShareFlow::Phase phase);
+    void showProgress(std::uintmax_t bytesDone, std::uintmax_t bytesTotal);
+
+    ShareSheetModel model_;
+    ShareFlow flow_;
+    ChatRowDelegate rowDelegate_;
+    QLineEdit searchField_;
+    QTableView tableView_;
+    QLineEdit captionField_;
+    TwoLineLabel summaryLabel_;
+    QPushButton cancelButton_;
+    QPushButton sendButton_;
+    TwoLineLabel errorLabel_;
+    QProgressBar progressBar_;
+    QTimer progressDelay_;
+};
+
+} // namespace tovin

@@ -1,0 +1,90 @@
+#include "sheet/TwoLineLabel.h"
+
+#include <QEvent>
+#include <QStringList>
+#include <QTextLayout>
+#include <algorithm>
+
+namespace tovin {
+
+namespace {
+
+constexpr int shownLines = 2;
+
+// The lines of `text` at `width`, the last of them cut with "…" when they do not hold it all.
+QStringList clippedLines(const QString& text, const QFont& font, int width) {
+    QString flowing = text;
+    flowing.replace(u'\n', QChar::LineSeparator);
+    QTextLayout layout(flowing, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    std::vector<int> starts;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid() && starts.size() <= shownLines;
+         line = layout.createLine()) {
+        line.setLineWidth(width);
+        starts.push_back(line.textStart());
+        lines.append(flowing.mid(line.textStart(), line.textLength()).trimmed());
+    }
+    layout.endLayout();
+    if (lines.size() > shownLines) {
+        QString rest = flowing.mid(starts[shownLines - 1]);
+        rest.replace(QChar::LineSeparator, u' ');
+        lines.resize(shownLines);
+        lines.back() = QFontMetrics(font).elidedText(rest.simplified(), Qt::ElideRight, width);
+    }
+    return lines;
+}
+
+} // namespace
+
+TwoLineLabel::TwoLineLabel(QWidget* parent)
+    : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
+
+void TwoLineLabel::setWholeText(const QString& text) {
+    wholeText_ = text;
+    setAccessibleName(text);
+    fit();
+}
+
+const QString& TwoLineLabel::wholeText() const {
+    return wholeText_;
+}
+
+QSize TwoLineLabel::sizeHint() const {
+    const QSize shown = QLabel::sizeHint();
+    const int oneLine =
+        fontMetrics().height() + contentsMargins().top() + contentsMargins().bottom();
+    return {shown.width(), std::max(shown.height(), oneLine)};
+}
+
+QSize TwoLineLabel::minimumSizeHint() const {
+    return {0, sizeHint().height()};
+}
+
+void TwoLineLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    fit();
+}
+
+void TwoLineLabel::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        fit();
+}
+
+void TwoLineLabel::fit() {
+    const int width = std::max(contentsRect().width(), 1);
+    const QString shown = clippedLines(wholeText_, font(), width).join(u'\n');
+    if (shown != text()) {
+        setText(shown);
+        updateGeometry();
+    }
+}
+
+} // namespace tovin
