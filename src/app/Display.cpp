@@ -41,44 +41,49 @@ bool waylandCompositorAnswers(const Environment& environment) {
                                sizeof address) == 0;
 }
 
-bool xServerAccepts(const Environment& environment) {
+std::optional<ReachableDisplay> xServerAnswers(const QString& platform,
+                                               const Environment& environment) {
     const std::optional<std::string> name = environment.variable("DISPLAY");
     if (!name || name->empty())
-        return false;
-    xcb_connection_t* const connection = xcb_connect(name->c_str(), nullptr);
-    const bool accepted = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return accepted;
+        return std::nullopt;
+    std::shared_ptr<xcb_connection_t> answer(xcb_connect(name->c_str(), nullptr), xcb_disconnect);
+    if (xcb_connection_has_error(answer.get()) != 0)
+        return std::nullopt;
+    return ReachableDisplay(platform, std::move(answer));
 }
 
 // A platform's name may carry options after a colon ("xcb:x11-fonts").
-bool reachable(const QString& platform, const Environment& environment) {
+std::optional<ReachableDisplay> reach(const QString& platform, const Environment& environment) {
     const QString name = platform.section(u':', 0, 0);
-    if (name.startsWith(u"wayland"))
-        return waylandCompositorAnswers(environment);
     if (name == u"xcb")
-        return xServerAccepts(environment);
-    return true;
+        return xServerAnswers(platform, environment);
+    if (name.startsWith(u"wayland") && !waylandCompositorAnswers(environment))
+        return std::nullopt;
+    return ReachableDisplay(platform, {});
 }
 
 } // namespace
 
-std::optional<QString> platformToStart(const Environment& environment) {
+ReachableDisplay::ReachableDisplay(QString platform, std::shared_ptr<xcb_connection_t> answer)
+    : platform_(std::move(platform))
+    , answer_(std::move(answer)) {}
+
+std::optional<ReachableDisplay> reachableDisplay(const Environment& environment) {
     const std::string named = environment.variable("QT_QPA_PLATFORM").value_or("");
     const QString platforms =
         named.empty() ? QStringLiteral("wayland;xcb") : QString::fromStdString(named);
     for (const QString& platform : platforms.split(u';', Qt::SkipEmptyParts)) {
-        if (reachable(platform, environment))
-            return platform;
+        if (auto display = reach(platform, environment))
+            return display;
     }
     return std::nullopt;
 }
 
-std::unique_ptr<QApplication> startApplication(int& argc, char** argv, const QString& platform) {
+std::unique_ptr<QApplication> startApplication(int& argc, char** argv, ReachableDisplay display) {
     constexpr const char* variable = "QT_QPA_PLATFORM";
     const std::optional<QByteArray> named =
         qEnvironmentVariableIsSet(variable) ? std::optional(qgetenv(variable)) : std::nullopt;
-    qputenv(variable, platform.toUtf8());
+    qputenv(variable, display.platform().toUtf8());
     auto application = std::make_unique<QApplication>(argc, argv);
     if (named)
         qputenv(variable, *named);

@@ -74,11 +74,12 @@ Reading read(const QString& argument) {
 QString helpText(const QCommandLineParser& parser) {
     QString text = parser.helpText();
     text.replace(0, text.indexOf(u'\n'), QStringLiteral("Usage: ") + usage);
-    return text + QStringLiteral(
-                      "\nWith nothing to share, the sheet says \"Nothing to share.\" and Send "
-                      "queues the caption alone.\n\nExit status: 0 when the share was queued, 1 "
-                      "when it was cancelled (Cancel, Escape,\nor closing the window), 2 for a "
-                      "wrong command line or when there is no display.\n");
+    return text +
+           QStringLiteral(
+               "\nWith nothing to share, the sheet says \"Nothing to share.\" and Send queues\n"
+               "the caption alone.\n\nExit status: 0 when the share was queued, 1 when it "
+               "was cancelled (Cancel,\nEscape, or closing the window), 2 for a wrong "
+               "command line or when there is\nno display.\n");
 }
 
 Provider standardInputProvider(QByteArray bytes) {
@@ -110,8 +111,9 @@ void addClipboard(const QClipboard& clipboard, std::vector<Provider>& attachment
 std::variant<Arguments, Message> parse(const QStringList& commandLine) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Shares text, links, images and files with one of your tovin chats: pick the chat, add a "
-        "caption if you like, and press Send. The share is queued for the tovin application."));
+        "Shares text, links, images and files with one of your tovin chats: pick the\n"
+        "chat, add a caption if you like, and press Send. The share is queued for the\n"
+        "tovin application."));
     const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("The text to share."),
                                   QStringLiteral("TEXT"));
     const QCommandLineOption clipboard(

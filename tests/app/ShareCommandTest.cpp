@@ -207,8 +207,8 @@ TEST(Display, ThePlatformIsOneWhoseDisplayAnswers) {
              {{{"QT_QPA_PLATFORM", ""}, {"WAYLAND_SOCKET", "5"}}, "wayland"}}) {
         testing::FakeEnvironment environment;
         environment.variables = variables;
-        const std::optional<QString> chosen = share::platformToStart(environment);
-        EXPECT_EQ(chosen.value_or(QString()).toStdString(), platform)
+        const std::optional<share::ReachableDisplay> chosen = share::reachableDisplay(environment);
+        EXPECT_EQ(chosen ? chosen->platform().toStdString() : "", platform)
             << (variables.empty() ? "" : variables.begin()->first);
     }
 }
