@@ -83,7 +83,6 @@ void ShareViewController::loadView() {
     summaryLabel_.setFont(systemFont(11));
     searchField_.setPlaceholderText(QStringLiteral("Search chats…"));
     searchField_.setAccessibleName(QStringLiteral("Search chats"));
-    searchField_.setClearButtonEnabled(true);
     searchField_.installEventFilter(this);
 
     tableView_.setModel(&model_);
@@ -213,6 +212,9 @@ bool ShareViewController::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ShareViewController::searchChanged() {
+    // The clear button comes with the first search text: looking up its icon would delay the
+    // sheet's first frame.
+    searchField_.setClearButtonEnabled(true);
     model_.applyFilter(searchField_.text());
 }
 

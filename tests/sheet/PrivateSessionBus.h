@@ -5,14 +5,12 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QObject>
 #include <QProcess>
 #include <stdexcept>
-#include <vector>
 
 namespace tovin::test {
 
-// A session bus of the test's own: a dbus-daemon started with the object and stopped with it.
+// A session bus of the test's own: a dbus-daemon that lives as long as the object.
 class PrivateSessionBus {
 public:
     PrivateSessionBus() {
@@ -21,11 +19,9 @@ public:
             throw std::runtime_error("cannot start dbus-daemon");
         address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
     }
-    PrivateSessionBus(const PrivateSessionBus&) = delete;
-    PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
     ~PrivateSessionBus() {
-        for (const QString& name : names_)
-            QDBusConnection::disconnectFromBus(name);
+        for (int name = 0; name < connections_; ++name)
+            QDBusConnection::disconnectFromBus(QString::number(name));
         daemon_.terminate();
         daemon_.waitForFinished();
     }
@@ -34,14 +30,13 @@ public:
 
     // A new connection of this process to the bus.
     QDBusConnection connect() {
-        names_.push_back(QStringLiteral("private-%1").arg(names_.size()));
-        return QDBusConnection::connectToBus(address_, names_.back());
+        return QDBusConnection::connectToBus(address_, QString::number(connections_++));
     }
 
 private:
     QProcess daemon_;
     QString address_;
-    std::vector<QString> names_;
+    int connections_ = 0;
 };
 
 // Counts the enqueue signals that reach one connection.
@@ -54,8 +49,8 @@ public:
                             DBusNotifier::member, this, SLOT(count()));
     }
 
-    // How many arrived, once every signal that the bus had before this call is delivered: the
-    // bus answers a ping after what it queued for us before it.
+    // How many have arrived, once every signal the bus held for us is in: it answers a ping
+    // after what it queued before.
     int arrived() {
         connection_.call(QDBusMessage::createMethodCall(
             "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.Peer", "Ping"));

@@ -1,28 +1,137 @@
-#include "SheetTestSupport.h"
+#include "PrivateSessionBus.h"
+#include "intake/ValueItemProvider.h"
+#include "shared/PosixFileManager.h"
+#include "shared/SharedContainer.h"
 #include "sheet/ShareViewController.h"
-#include "sheet/TwoLineLabel.h"
+#include "support/Fakes.h"
+#include "support/TemporaryFolder.h"
 
 #include <QAccessible>
 #include <QApplication>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTableView>
+#include <QTest>
+#include <cmath>
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace tovin::test {
 namespace {
 
 namespace fs = std::filesystem;
 using Items = std::vector<InputItem>;
+using Log = std::vector<std::string>;
+using Kind = ShareOutbox::Manifest::Attachment::Kind;
 
-// A sheet on screen over a home, with its controls found by name.
+const Log sent{"post", "open tovin://share", "complete"};
+const Log cancelled{"cancel NSCocoaErrorDomain 3072"};
+
+// The request, the notifier and the URL opener in one, logging what is asked of them in order.
+// Posts also go out on a bus when there is one.
+class Platform final : public ShareRequest, public Notifier, public URLOpener {
+public:
+    Platform(Items items, std::optional<QDBusConnection> bus)
+        : items_(std::move(items)) {
+        if (bus)
+            bus_.emplace(*bus);
+    }
+    const Items& inputItems() const override { return items_; }
+    void complete() override { log.push_back("complete"); }
+    void cancel(std::error_code error) override {
+        log.push_back(std::string("cancel ") + error.category().name() + " " +
+                      std::to_string(error.value()));
+    }
+    void post() override {
+        log.push_back("post");
+        if (bus_)
+            bus_->post();
+    }
+    void open(const QUrl& url) override { log.push_back("open " + url.toString().toStdString()); }
+
+    Log log;
+
+private:
+    Items items_;
+    std::optional<DBusNotifier> bus_;
+};
+
+// A file whose load returns only when the test delivers it.
+class HeldFile final : public ItemProvider {
+public:
+    bool hasItemConformingTo(std::string_view type) const override {
+        return type == "public.file-url";
+    }
+    void loadItem(std::string_view, ItemCompletion completion) const override {
+        completion_.emplace(std::move(completion));
+    }
+    bool asked() const { return completion_.has_value(); }
+    void deliver(const fs::path& file) const {
+        std::jthread([completion = *completion_, file] {
+            completion(LoadedItem{QUrl::fromLocalFile(QString::fromStdString(file))});
+        });
+    }
+
+private:
+    mutable std::optional<ItemCompletion> completion_;
+};
+
+// The disk, full for manifests while `full`, and copying slowly when given a pause: each copy
+// tells a quarter of its bytes four times, a pause apart.
+class TestDisk final : public FileManagerWrapper {
+public:
+    using FileManagerWrapper::FileManagerWrapper;
+    void copyItem(const fs::path& source, const fs::path& destination,
+                  const CopyProgress& progress) override {
+        const std::uintmax_t size = contentSize(source);
+        for (int piece = 0; piece < 4 && pause > std::chrono::milliseconds(0); ++piece) {
+            std::this_thread::sleep_for(pause);
+            progress(size / 4 + (piece == 3 ? size % 4 : 0));
+        }
+        FileManagerWrapper::copyItem(source, destination, pause.count() ? nullptr : progress);
+    }
+    void writeFile(const fs::path& file, std::string_view bytes, WriteMode mode) override {
+        if (full)
+            throw fs::filesystem_error("cannot write", file,
+                                       std::make_error_code(std::errc::no_space_on_device));
+        FileManagerWrapper::writeFile(file, bytes, mode);
+    }
+    std::atomic<bool> full = false;
+    std::chrono::milliseconds pause{0};
+};
+
+// A temporary home with a chat list of three in its shared root, and files to share.
+struct Home {
+    Home() {
+        ChatListSnapshot::write({{7, "Alpha"}, {-2, "beta"}, {9007199254740993, "Gamma"}},
+                                *SharedContainer::chatSnapshotURL(*environment), *disk);
+    }
+    std::shared_ptr<const ItemProvider> file(const std::string& name, std::string bytes = "*") {
+        std::ofstream(folder / name) << bytes;
+        return makeFileProvider(folder / name);
+    }
+    std::vector<ShareOutbox::PendingShare> queued() const {
+        return ShareOutbox(outbox, disk).pending();
+    }
+
+    testing::TemporaryFolder folder;
+    std::shared_ptr<testing::FakeEnvironment> environment = [this] {
+        auto environment = std::make_shared<testing::FakeEnvironment>();
+        environment->variables = {{"HOME", folder.path()}, {"TMPDIR", folder.path()}};
+        return environment;
+    }();
+    std::shared_ptr<TestDisk> disk =
+        std::make_shared<TestDisk>(std::make_shared<PosixFileManager>(environment));
+    std::shared_ptr<UUIDSource> uuids = std::make_shared<testing::CountingUUIDSource>();
+    const fs::path outbox = *SharedContainer::outboxDirectory(*environment);
+};
+
+// The sheet on screen over a home; no items means no request. Controls are found by name.
 struct Window {
-    Window(Home& home, std::optional<Items> items)
-        : sheet(home.services(std::move(items))) {
+    Window(Home& home, std::optional<Items> items, std::optional<QDBusConnection> bus = {})
+        : platform(std::make_shared<Platform>(items.value_or(Items{}), bus))
+        , sheet(SheetServices{items ? platform : nullptr, home.environment, home.disk, home.uuids,
+                              std::make_shared<SystemClock>(), platform, platform}) {
         sheet.show();
         QApplication::setActiveWindow(&sheet);
         EXPECT_TRUE(QTest::qWaitForWindowActive(&sheet));
@@ -33,42 +142,229 @@ struct Window {
         EXPECT_NE(found, nullptr) << name;
         return *found;
     }
-    QRect frame(const char* name) {
-        QWidget& widget = control(name);
-        return {widget.mapTo(&sheet, QPoint(0, 0)), widget.size()};
-    }
     QTableView& table() { return control<QTableView>("tableView"); }
     QPushButton& send() { return control<QPushButton>("sendButton"); }
     QPushButton& cancel() { return control<QPushButton>("cancelButton"); }
+    TwoLineLabel& summary() { return control<TwoLineLabel>("summaryLabel"); }
+    std::pair<bool, bool> buttons() { return {send().isEnabled(), cancel().isEnabled()}; }
     void key(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
-    std::optional<int> selectedRow() {
-        const QModelIndexList rows = table().selectionModel()->selectedRows();
-        return rows.isEmpty() ? std::nullopt : std::optional(rows.first().row());
-    }
     // Waits for the intake's summary, then for the layout to follow it.
     bool summaryShown() {
-        const bool shown = QTest::qWaitFor(
-            [&] { return !control<TwoLineLabel>("summaryLabel").wholeText().isEmpty(); }, 10000);
+        const bool shown = QTest::qWaitFor([&] { return !summary().wholeText().isEmpty(); }, 10000);
         QTest::qWait(50);
         return shown;
     }
+    // Waits until no share is being written: Cancel is back, or the request has heard the end.
+    bool settled() {
+        return QTest::qWaitFor([&] { return cancel().isEnabled() || !platform->log.empty(); },
+                               10000);
+    }
 
+    std::shared_ptr<Platform> platform;
     ShareViewController sheet;
 };
 
-int lines(const QLabel& label) {
-    return label.text().count(u'\n') + 1;
+TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
+    using Act = std::function<void(Home&, Window&)>;
+    const auto choose = [](int row, Qt::Key key) -> Act {
+        return [=](Home&, Window& window) {
+            window.table().selectRow(row);
+            window.key(key);
+        };
+    };
+    const Act doubleClick = [](Home&, Window& window) {
+        QWidget* rows = window.table().viewport();
+        const QPoint at = window.table().visualRect(window.table().model()->index(1, 0)).center();
+        QTest::mouseClick(rows, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(rows, Qt::LeftButton, {}, at);
+    };
+    const Act noHome = [&](Home& home, Window& window) {
+        home.environment->variables.erase("HOME");
+        choose(0, Qt::Key_Return)(home, window);
+    };
+    const Act fileGone = [&](Home& home, Window& window) {
+        fs::remove(home.folder / "gone.png");
+        choose(0, Qt::Key_Return)(home, window);
+    };
+    const Act close = [](Home&, Window& window) { EXPECT_TRUE(window.sheet.close()); };
+    const Act sendAfterCancel = [&](Home& home, Window& window) {
+        choose(0, Qt::Key_Escape)(home, window);
+        window.send().click();
+    };
+    const Act cancelAfterSend = [&](Home& home, Window& window) {
+        choose(0, Qt::Key_Return)(home, window);
+        ASSERT_TRUE(window.settled());
+        window.sheet.close();
+    };
+    const Log sentAlone{"post", "open tovin://share"};
+    struct Case {
+        const char* what;
+        bool request;
+        Act act;
+        Log log;
+        const char* errorLine;
+        std::pair<bool, bool> buttons; // Send and Cancel enabled
+        std::int64_t queuedFor;        // the chat of the one share queued, 0 for none
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"Return, no row selected", true, choose(-1, Qt::Key_Return), {}, "", {false, true}, 0},
+        {"Return", true, choose(2, Qt::Key_Return), sent, "", {false, false}, 9007199254740993},
+        {"double-click", true, doubleClick, sent, "", {false, false}, -2},
+        {"sent without a request", false, choose(0, Qt::Key_Return), sentAlone, "", {false, false}, 7},
+        {"no shared folder", true, noHome, {}, "Could not reach tovin's shared folder.", {true, true}, 0},
+        {"a file gone", true, fileGone, {}, "Could not copy “gone.png”: it no longer exists.", {true, true}, 0},
+        {"Escape", true, choose(0, Qt::Key_Escape), cancelled, "", {true, true}, 0},
+        {"closing", true, close, cancelled, "", {false, true}, 0},
+        {"closing without a request", false, close, {}, "", {false, true}, 0},
+        {"Send after Cancel", true, sendAfterCancel, cancelled, "", {true, true}, 0},
+        {"Cancel after Send", true, cancelAfterSend, sent, "", {false, false}, 7},
+    };
+    // clang-format on
+    PrivateSessionBus bus;
+    EnqueueSignals received(bus.connect());
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        Home home;
+        std::optional<Items> items;
+        if (test.request)
+            items = Items{{std::nullopt, {home.file("gone.png")}}};
+        Window window(home, items, bus.connect());
+        ASSERT_TRUE(!test.request || window.summaryShown());
+        const int before = received.arrived();
+        test.act(home, window);
+        ASSERT_TRUE(window.settled());
+        EXPECT_EQ(window.platform->log, test.log);
+        EXPECT_EQ(window.control<TwoLineLabel>("errorLabel").wholeText().toStdString(),
+                  test.errorLine);
+        EXPECT_EQ(window.buttons(), test.buttons);
+        const auto shares = home.queued();
+        ASSERT_EQ(shares.size(), test.queuedFor ? 1u : 0u);
+        if (test.queuedFor) {
+            EXPECT_EQ(shares[0].manifest.chatId, test.queuedFor);
+        }
+        EXPECT_EQ(received.arrived() - before, test.queuedFor ? 1 : 0);
+    }
+}
+
+TEST(ShareViewController, SendingAgainAfterAFailureQueuesTheTrimmedCaptionTextLinkAndFiles) {
+    Home home;
+    Window window(home,
+                  Items{{"shared text",
+                         {home.file("report.pdf"), makeURLProvider(QUrl("https://example.org/a?b")),
+                          home.file("a.png"), home.file("b.jpg")}}});
+    ASSERT_TRUE(window.summaryShown());
+    home.disk->full = true;
+    window.table().selectRow(0);
+    window.control<QLineEdit>("captionField").setText(QStringLiteral("\u3000 hi\t"));
+    window.send().click();
+    ASSERT_TRUE(window.settled());
+    EXPECT_TRUE(window.platform->log.empty());
+
+    EXPECT_EQ(window.control<TwoLineLabel>("errorLabel").wholeText(),
+              "Could not save the share in tovin's shared folder: the disk is full.");
+    home.disk->full = false;
+    window.send().click();
+    ASSERT_TRUE(window.settled());
+    EXPECT_EQ(window.platform->log, sent);
+    const auto shares = home.queued();
+    ASSERT_EQ(shares.size(), 1u);
+    EXPECT_EQ(shares[0].manifest.text, "hi\nshared text");
+    EXPECT_EQ(shares[0].manifest.url, "https://example.org/a?b");
+    EXPECT_EQ(shares[0].manifest.attachments,
+              (std::vector<ShareOutbox::Manifest::Attachment>{
+                  {Kind::image, "a.png"}, {Kind::image, "b.jpg"}, {Kind::file, "report.pdf"}}));
+}
+
+// A Send before a load has returned waits, busy, for every item; Cancel wins over it, also when
+// the load never returns before the sheet goes.
+TEST(ShareViewController, SendDuringTheIntakeWaitsForEveryItemAndCancelWins) {
+    enum class Then { loadReturns, cancel, sheetGoes };
+    for (const Then then : {Then::loadReturns, Then::cancel, Then::sheetGoes}) {
+        SCOPED_TRACE(static_cast<int>(then));
+        Home home;
+        const auto held = std::make_shared<HeldFile>();
+        auto window = std::make_unique<Window>(
+            home, Items{{std::nullopt, {home.file("a.png"), held, home.file("c.png")}}});
+        const auto platform = window->platform;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return held->asked(); }, 10000));
+        window->table().selectRow(1);
+        window->key(Qt::Key_Return);
+        EXPECT_EQ(window->buttons(), std::pair(false, true));
+        EXPECT_TRUE(window->control("progressBar").isVisible());
+        window->table().clearSelection();
+        if (then != Then::loadReturns)
+            window->key(Qt::Key_Escape);
+        if (then == Then::sheetGoes)
+            window.reset();
+
+        std::ofstream(home.folder / "b.png") << "*";
+        held->deliver(home.folder / "b.png");
+        QTest::qWait(100);
+        if (window) {
+            ASSERT_TRUE(window->settled());
+        }
+        if (then != Then::loadReturns) {
+            EXPECT_EQ(platform->log, cancelled);
+            EXPECT_TRUE(home.queued().empty());
+            continue;
+        }
+        EXPECT_EQ(platform->log, sent);
+        const auto shares = home.queued();
+        ASSERT_EQ(shares.size(), 1u);
+        EXPECT_EQ(shares[0].manifest.chatId, -2);
+        EXPECT_EQ(shares[0].manifest.attachments,
+                  (std::vector<ShareOutbox::Manifest::Attachment>{
+                      {Kind::image, "a.png"}, {Kind::image, "b.png"}, {Kind::image, "c.png"}}));
+    }
+}
+
+// While a slow write runs, the window keeps drawing: after a third of a second it shows the bytes
+// copied, and it refuses Escape and closing. A sheet that goes meanwhile tells nothing later.
+TEST(ShareViewController, ShowsTheBytesOfASlowWriteAndCannotBeLeftWhileItRuns) {
+    Home home;
+    home.disk->pause = std::chrono::milliseconds(200);
+    const Items items{{std::nullopt, {home.file("film.mkv", std::string(3000, 'f'))}}};
+    auto window = std::make_unique<Window>(home, items);
+    ASSERT_TRUE(window->summaryShown());
+    auto& progress = window->control<QProgressBar>("progressBar");
+    window->table().selectRow(0);
+    window->key(Qt::Key_Return);
+    window->key(Qt::Key_Escape);
+    EXPECT_FALSE(window->sheet.close());
+    EXPECT_EQ(window->buttons(), std::pair(false, false));
+    EXPECT_FALSE(progress.isVisible());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return progress.isVisible() && progress.value() > 0; }, 10000));
+    EXPECT_TRUE(window->platform->log.empty());
+    EXPECT_TRUE(progress.text().endsWith(" of " + QLocale().formattedDataSize(3000)))
+        << progress.text().toStdString();
+    ASSERT_TRUE(window->settled());
+    EXPECT_EQ(window->platform->log, sent);
+    EXPECT_FALSE(progress.isVisible());
+
+    window = std::make_unique<Window>(home, items);
+    const auto platform = window->platform;
+    ASSERT_TRUE(window->summaryShown());
+    window->table().selectRow(0);
+    window->key(Qt::Key_Return);
+    window.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return home.queued().size() == 2; }, 10000));
+    QTest::qWait(100);
+    EXPECT_TRUE(platform->log.empty());
 }
 
 TEST(ShareViewController, LaysOutTheSheetOnTheMarginsAndGapsOfItsTable) {
     Home home;
     Window window(home, Items{});
     ASSERT_TRUE(window.summaryShown());
+    const auto frame = [&](const char* name) {
+        QWidget& widget = window.control(name);
+        return QRect(widget.mapTo(&window.sheet, QPoint(0, 0)), widget.size());
+    };
     EXPECT_EQ(window.sheet.size(), QSize(460, 520));
     EXPECT_EQ(window.sheet.minimumSize(), window.sheet.maximumSize());
-    EXPECT_EQ(window.sheet.windowTitle(), "Share with tovin");
-
-    const QRect title = window.frame("titleLabel");
+    const QRect title = frame("titleLabel");
     EXPECT_EQ(title.topLeft(), QPoint(12, 12));
     EXPECT_LT(title.width(), 436);
     // Each control, the one above it and the gap between them; all but the title span the inner
@@ -79,63 +375,57 @@ TEST(ShareViewController, LaysOutTheSheetOnTheMarginsAndGapsOfItsTable) {
         {"buttonRow", "captionField", 8},
     };
     for (const auto& [name, above, gap] : stack) {
-        SCOPED_TRACE(name);
-        const QRect frame = window.frame(name);
-        EXPECT_EQ(frame.left(), 12);
-        EXPECT_EQ(frame.width(), 436);
-        EXPECT_EQ(frame.top(), window.frame(above).bottom() + 1 + gap);
+        EXPECT_EQ(frame(name),
+                  QRect(12, frame(above).bottom() + 1 + gap, 436, frame(name).height()))
+            << name;
     }
-    EXPECT_EQ(window.frame("buttonRow").bottom() + 1, 520 - 12);
-
-    const QRect row = window.frame("buttonRow");
-    const QRect cancel = window.frame("cancelButton");
-    const QRect send = window.frame("sendButton");
-    EXPECT_EQ(send.right(), row.right());
+    EXPECT_EQ(frame("buttonRow").bottom() + 1, 520 - 12);
+    const QRect cancel = frame("cancelButton");
+    const QRect send = frame("sendButton");
+    EXPECT_EQ(send.right(), frame("buttonRow").right());
     EXPECT_EQ(cancel.right() + 1 + 8, send.left());
     EXPECT_EQ(cancel.center().y(), send.center().y());
-    EXPECT_NEAR(window.frame("errorLabel").center().y(), send.center().y(), 1);
-
-    QTableView& table = window.table();
-    EXPECT_TRUE(table.verticalHeader()->isHidden());
-    EXPECT_TRUE(table.alternatingRowColors());
-    EXPECT_FALSE(table.tabKeyNavigation());
-    EXPECT_EQ(table.horizontalHeader()->minimumSectionSize(), 280);
-    EXPECT_GE(table.columnWidth(0), 280);
-    EXPECT_EQ(table.model()->rowCount(), 3);
-
-    const QFont titleFont = window.control("titleLabel").font();
-    EXPECT_EQ(titleFont.pixelSize(), 14);
-    EXPECT_EQ(titleFont.weight(), QFont::DemiBold);
-    EXPECT_EQ(window.control("summaryLabel").font().pixelSize(), 11);
-    EXPECT_EQ(window.control("errorLabel").font().pixelSize(), 11);
+    EXPECT_NEAR(frame("errorLabel").center().y(), send.center().y(), 1);
+    EXPECT_GE(window.table().columnWidth(0), 280);
 }
 
-TEST(ShareViewController, CutsTheSummaryAndTheErrorLineAtTwoLinesAndReadsThemOutWhole) {
+TEST(ShareViewController, CutsTheSummaryAndTheErrorLineAtTwoLinesAndReadsEveryControlOut) {
     Home home;
     const QString link = "https://example.org/" + QString(600, u'x');
     const std::string longName = std::string(200, 'n') + ".png";
     Window window(home, Items{{std::nullopt, {makeURLProvider(QUrl(link)), home.file(longName)}}});
     ASSERT_TRUE(window.summaryShown());
-    auto& summary = window.control<TwoLineLabel>("summaryLabel");
-    auto& error = window.control<TwoLineLabel>("errorLabel");
+    TwoLineLabel& summary = window.summary();
+    TwoLineLabel& error = window.control<TwoLineLabel>("errorLabel");
     const int oneLine = error.height();
-    std::cerr << "heights " << oneLine << " " << summary.height() << " "
-              << QFontMetrics(summary.font()).height() << " "
-              << QFontMetrics(summary.font()).lineSpacing() << " " << error.sizeHint().height()
-              << "\n";
     EXPECT_EQ(summary.wholeText(), "URL: " + link + " · 1 image(s)");
-    EXPECT_EQ(lines(summary), 2);
+    EXPECT_EQ(summary.text().count(u'\n'), 1);
     EXPECT_TRUE(summary.text().endsWith(u'…'));
-    EXPECT_GT(summary.height(), oneLine * 3 / 2);
-    EXPECT_LT(summary.height(), oneLine * 5 / 2);
+    EXPECT_EQ(summary.height(), 2 * oneLine);
 
     fs::remove(home.folder / longName);
     window.table().selectRow(0);
     window.send().click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.send().isEnabled(); }, 10000));
+    ASSERT_TRUE(window.settled());
     EXPECT_TRUE(error.wholeText().startsWith("Could not copy “nnn"));
-    EXPECT_EQ(lines(error), 2);
-    EXPECT_LE(error.height(), summary.height());
+    EXPECT_EQ(error.text().count(u'\n'), 1);
+
+    // The red of the error line reads on a light window and on a dark one.
+    const auto luminance = [](const QColor& colour) {
+        const auto linear = [](double c) {
+            return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+               0.0722 * linear(colour.blueF());
+    };
+    for (const QColor background : {QColor(0xF6, 0xF5, 0xF4), QColor(0x24, 0x24, 0x24)}) {
+        QPalette palette = window.sheet.palette();
+        palette.setColor(QPalette::Window, background);
+        window.sheet.setPalette(palette);
+        const double red = luminance(error.palette().color(QPalette::WindowText));
+        const double back = luminance(background);
+        EXPECT_GE((std::max(red, back) + 0.05) / (std::min(red, back) + 0.05), 4.5);
+    }
 
     const std::pair<const char*, QString> names[] = {
         {"searchField", "Search chats"},
@@ -155,103 +445,38 @@ TEST(ShareViewController, CutsTheSummaryAndTheErrorLineAtTwoLinesAndReadsThemOut
     }
 }
 
-TEST(ShareViewController, IsDrivenByTheKeyboardFromTheSearchField) {
+TEST(ShareViewController, MovesFromTheSearchFieldByArrowAndTab) {
     Home home;
     Window window(home, Items{});
     ASSERT_TRUE(window.summaryShown());
+    const auto selectedRow = [&]() -> std::optional<int> {
+        const QModelIndexList rows = window.table().selectionModel()->selectedRows();
+        return rows.isEmpty() ? std::nullopt : std::optional(rows.first().row());
+    };
     EXPECT_EQ(QApplication::focusWidget(), &window.control("searchField"));
-
-    window.key(Qt::Key_Return);
     window.key(Qt::Key_Up);
-    EXPECT_EQ(window.selectedRow(), std::nullopt);
+    EXPECT_EQ(selectedRow(), std::nullopt);
     // Down with nothing selected picks the first row; the selection stops at either end.
-    const std::pair<Qt::Key, int> moves[] = {
-        {Qt::Key_Down, 0}, {Qt::Key_Down, 1}, {Qt::Key_Down, 2}, {Qt::Key_Down, 2},
-        {Qt::Key_Up, 1},   {Qt::Key_Up, 0},   {Qt::Key_Up, 0}};
+    const std::pair<Qt::Key, int> moves[] = {{Qt::Key_Down, 0}, {Qt::Key_Down, 1},
+                                             {Qt::Key_Down, 2}, {Qt::Key_Down, 2},
+                                             {Qt::Key_Up, 1},   {Qt::Key_Up, 0}};
     for (const auto& [key, row] : moves) {
         window.key(key);
-        EXPECT_EQ(window.selectedRow(), row);
-        EXPECT_TRUE(window.send().isEnabled());
+        EXPECT_EQ(selectedRow(), row);
     }
+    EXPECT_TRUE(window.send().isEnabled());
     // Tab goes round the controls in reading order and leaves the table's selection alone.
     for (const char* name :
          {"tableView", "captionField", "cancelButton", "sendButton", "searchField"}) {
         window.key(Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), &window.control(name)) << name;
-        EXPECT_EQ(window.selectedRow(), 0);
+        EXPECT_EQ(selectedRow(), 0);
     }
-    QTest::keyClicks(&window.control("searchField"), "GA");
-    EXPECT_EQ(window.selectedRow(), std::nullopt);
+    QTest::keyClicks(QApplication::focusWidget(), "GA");
+    EXPECT_EQ(selectedRow(), std::nullopt);
     EXPECT_FALSE(window.send().isEnabled());
-    EXPECT_TRUE(home.log.empty());
-
     window.key(Qt::Key_Down);
-    window.key(Qt::Key_Return);
-    EXPECT_FALSE(window.send().isEnabled());
-    EXPECT_FALSE(window.cancel().isEnabled());
-    window.key(Qt::Key_Escape);
-    EXPECT_FALSE(window.sheet.close());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !home.log.empty(); }, 10000));
-    EXPECT_EQ(home.log, (Log{"post", "open tovin://share", "complete"}));
-    ASSERT_EQ(home.queued().size(), 1u);
-    EXPECT_EQ(home.queued()[0].manifest.chatId, 9007199254740993);
-}
-
-TEST(ShareViewController, SendsTheRowDoubleClickedAndCancelsOnEscapeOrClosing) {
-    const Log cancelled{"cancel NSCocoaErrorDomain 3072"};
-    const std::pair<const char*, std::function<void(Window&)>> cases[] = {
-        {"double-click",
-         [](Window& window) {
-             QTableView& table = window.table();
-             const QPoint row = table.visualRect(table.model()->index(1, 0)).center();
-             QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, row);
-             QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, row);
-         }},
-        {"Escape", [](Window& window) { window.key(Qt::Key_Escape); }},
-        {"closing", [](Window& window) { EXPECT_TRUE(window.sheet.close()); }},
-    };
-    for (const auto& [what, act] : cases) {
-        SCOPED_TRACE(what);
-        Home home;
-        Window window(home, Items{});
-        ASSERT_TRUE(window.summaryShown());
-        act(window);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !home.log.empty(); }, 10000));
-        if (std::string_view(what) != "double-click") {
-            EXPECT_EQ(home.log, cancelled);
-            continue;
-        }
-        EXPECT_EQ(home.log, (Log{"post", "open tovin://share", "complete"}));
-        ASSERT_EQ(home.queued().size(), 1u);
-        EXPECT_EQ(home.queued()[0].manifest.chatId, -2);
-    }
-}
-
-TEST(ShareViewController, ShowsItIsBusyWhileSendWaitsAndTheBytesOfASlowWrite) {
-    Home home;
-    home.files = std::make_shared<SlowCopies>(home.disk, std::chrono::milliseconds(200));
-    const auto held = std::make_shared<HeldFileProvider>();
-    Window window(home, Items{{std::nullopt, {held}}});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return held->asked(); }, 10000));
-    auto& progress = window.control<QProgressBar>("progressBar");
-    window.table().selectRow(0);
-
-    window.send().click();
-    EXPECT_FALSE(window.send().isEnabled());
-    EXPECT_TRUE(window.cancel().isEnabled());
-    EXPECT_TRUE(progress.isVisible());
-    EXPECT_EQ(progress.maximum(), 0);
-
-    std::ofstream(home.folder / "film.mkv") << std::string(3000, 'f');
-    held->deliver(home.folder / "film.mkv");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.cancel().isEnabled(); }, 10000));
-    EXPECT_FALSE(progress.isVisible());
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return progress.isVisible() && progress.value() > 0; }, 10000));
-    EXPECT_TRUE(progress.text().endsWith(" of " + QLocale().formattedDataSize(3000)))
-        << progress.text().toStdString();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !home.log.empty(); }, 10000));
-    EXPECT_FALSE(progress.isVisible());
+    EXPECT_EQ(window.table().model()->index(*selectedRow(), 0).data(), "Gamma");
 }
 
 } // namespace

@@ -1,0 +1,222 @@
+// The share sheet from construction to its first painted frame, over a chat list of 10 000
+// chats, against a bare window of the same widgets with no data, both timed in the same run on
+// the offscreen platform, each window in a process of its own that has just started.
+//
+//   tovin-bench-sheet-window SCRATCH-FOLDER [ROUNDS]
+
+#include "BenchSupport.h"
+#include "shared/PosixFileManager.h"
+#include "shared/SharedContainer.h"
+#include "sheet/ShareViewController.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <array>
+#include <memory>
+#include <string_view>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tovin;
+
+class Home final : public Environment {
+public:
+    explicit Home(fs::path path)
+        : path_(std::move(path)) {}
+    std::optional<std::string> variable(std::string_view name) const override {
+        return name == "HOME" ? std::optional(path_.string()) : std::nullopt;
+    }
+
+private:
+    fs::path path_;
+};
+
+// A request sharing one text: the sheet's summary line has something to show.
+class TextRequest final : public ShareRequest {
+public:
+    const std::vector<InputItem>& inputItems() const override { return items_; }
+    void complete() override {}
+    void cancel(std::error_code) override {}
+
+private:
+    std::vector<InputItem> items_{{QStringLiteral("Look at this"), {}}};
+};
+
+class Silent final : public Notifier, public URLOpener {
+public:
+    void post() override {}
+    void open(const QUrl&) override {}
+};
+
+// Notes a paint of the widget painted last, the Send button: once it has one, the whole frame is
+// drawn.
+class FramePainted final : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        painted = painted || event->type() == QEvent::Paint;
+        return false;
+    }
+    bool painted = false;
+};
+
+// Seconds from before `make` constructs the window to the end of its first painted frame.
+template <class Make> double firstFrame(Make&& make) {
+    FramePainted frame;
+    std::unique_ptr<QWidget> window;
+    return bench::secondsFor([&] {
+        window = make();
+        window->findChildren<QPushButton*>().back()->installEventFilter(&frame);
+        window->show();
+        while (!frame.painted)
+            QCoreApplication::processEvents();
+    });
+}
+
+QFont fontOfSize(int pixelSize, QFont::Weight weight = QFont::Normal) {
+    QFont font = QApplication::font();
+    font.setPixelSize(pixelSize);
+    font.setWeight(weight);
+    return font;
+}
+
+// The sheet's widgets, set up and laid out as the sheet sets them up, with no data behind them:
+// no chats, no summary, no model of its own, no services.
+std::unique_ptr<QWidget> bareWindow() {
+    auto window = std::make_unique<QWidget>();
+    window->setWindowTitle(QStringLiteral("Share with tovin"));
+    window->setFixedSize(460, 520);
+    auto* title = new QLabel(QStringLiteral("Share with tovin"));
+    title->setFont(fontOfSize(14, QFont::DemiBold));
+    auto* summary = new QLabel;
+    summary->setFont(fontOfSize(11));
+    auto* search = new QLineEdit;
+    search->setPlaceholderText(QStringLiteral("Search chats…"));
+    auto* table = new QTableView;
+    auto* model = new QStandardItemModel(0, 1, table);
+    model->setHorizontalHeaderLabels({QStringLiteral("Chat")});
+    table->setModel(model);
+    table->setAlternatingRowColors(true);
+    table->setShowGrid(false);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setMinimumSectionSize(280);
+    table->horizontalHeader()->setStretchLastSection(true);
+    auto* caption = new QLineEdit;
+    caption->setPlaceholderText(QStringLiteral("Add a caption…"));
+    auto* error = new QLabel;
+    error->setFont(fontOfSize(11));
+    auto* progress = new QProgressBar;
+    progress->hide();
+    auto* send = new QPushButton(QStringLiteral("Send"));
+    send->setEnabled(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    buttons->addWidget(error, 1);
+    buttons->addWidget(new QWidget);
+    buttons->addWidget(progress);
+    buttons->addWidget(new QPushButton(QStringLiteral("Cancel")));
+    buttons->addWidget(send);
+    auto* sheet = new QVBoxLayout(window.get());
+    sheet->setContentsMargins(12, 12, 12, 12);
+    sheet->setSpacing(8);
+    sheet->addWidget(title, 0, Qt::AlignLeft);
+    for (QWidget* widget : std::initializer_list<QWidget*>{summary, search, table, caption})
+        sheet->addWidget(widget);
+    sheet->addLayout(buttons);
+    search->setFocus();
+    return window;
+}
+
+std::unique_ptr<QWidget> sheetWindow(const fs::path& home) {
+    const auto silent = std::make_shared<Silent>();
+    return std::make_unique<ShareViewController>(
+        SheetServices{std::make_shared<TextRequest>(), std::make_shared<Home>(home),
+                      std::make_shared<PosixFileManager>(), std::make_shared<RandomUUIDSource>(),
+                      std::make_shared<SystemClock>(), silent, silent});
+}
+
+// Titles of two words in Latin script, some accented. (Titles in a script the default font lacks,
+// such as Chinese, add a one-off font lookup to the first frame that shows them.)
+std::vector<ChatListSnapshot::Entry> makeChats(std::size_t count) {
+    static constexpr std::array words{"Anna", "Ben",  "Family", "Project", "Weekend", "Team",
+                                      "Zoë",  "Café", "Müller", "Jakob",   "Ops",     "Lunch"};
+    std::vector<ChatListSnapshot::Entry> chats;
+    for (std::size_t i = 0; i < count; ++i)
+        chats.push_back({static_cast<std::int64_t>(i),
+                         std::string(words[i % words.size()]) + " " + words[i * 7 % words.size()]});
+    return chats;
+}
+
+// One window ("sheet" or "bare"), or one read of the chat list ("read"), in a process of its
+// own, as a person meets it: the program has just started.
+int measureOnce(int argc, char** argv) {
+    QApplication application(argc, argv);
+    const fs::path home = argv[3];
+    const std::string_view what = argv[2];
+    PosixFileManager disk;
+    const double seconds =
+        what == "sheet" ? firstFrame([&] { return sheetWindow(home); })
+        : what == "bare"
+            ? firstFrame(bareWindow)
+            : bench::secondsFor([&] {
+                  ChatListSnapshot::read(*SharedContainer::chatSnapshotURL(Home(home)), disk);
+              });
+    std::printf("%.9f\n", seconds);
+    return 0;
+}
+
+// Runs this program once more to time `what` in a new process, and reads what it measured.
+double measureElsewhere(const char* program, const char* what, const fs::path& home) {
+    QProcess child;
+    child.start(QString::fromLocal8Bit(program),
+                {QStringLiteral("--once"), QString::fromLatin1(what),
+                 QString::fromStdString(home.native())});
+    if (!child.waitForFinished(60000) || child.exitCode() != 0) {
+        std::fprintf(stderr, "the timed %s run did not finish\n", what);
+        std::exit(1);
+    }
+    return child.readAllStandardOutput().trimmed().toDouble();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc == 4 && std::string_view(argv[1]) == "--once")
+        return measureOnce(argc, argv);
+
+    const bench::Arguments arguments = bench::parseArguments(argc, argv, 41);
+    const fs::path home = arguments.folder / "sheet-window";
+    PosixFileManager disk;
+    ChatListSnapshot::write(makeChats(10'000), *SharedContainer::chatSnapshotURL(Home(home)), disk);
+
+    const auto sheet = [&] { return measureElsewhere(argv[0], "sheet", home); };
+    const auto bare = [&] { return measureElsewhere(argv[0], "bare", home); };
+    bench::alternate(3, sheet, bare);
+    const bench::Samples samples = bench::alternate(arguments.rounds, sheet, bare);
+    const auto read = [&] { return measureElsewhere(argv[0], "read", home); };
+    const double readTime = bench::median(bench::alternate(arguments.rounds, read, read).first);
+    const double sheetTime = bench::median(samples.first);
+    const double bareTime = bench::median(samples.second);
+    std::printf("construction to first frame, each in a new process: the sheet over 10 000 chats "
+                "%.2f ms; a bare window of the same widgets %.2f ms (medians of %d alternating "
+                "runs); reading the chat list, also in a new process: %.2f ms\n",
+                sheetTime * 1e3, bareTime * 1e3, arguments.rounds, readTime * 1e3);
+    bench::printRatio("sheet over 10 000 chats to first frame / bare window", sheetTime / bareTime,
+                      "target <= 1.15x");
+    bench::printRatio("the same, without reading the chat list / bare window",
+                      (sheetTime - readTime) / bareTime, "for comparison");
+    fs::remove_all(home);
+}
