@@ -27,7 +27,7 @@ cleanup() {
     rm -rf "$demo"
 }
 trap cleanup EXIT
-trap 'exit 1' INT TERM
+trap 'exit 1' HUP INT PIPE TERM
 focused() {
     [ "$(xdotool getwindowfocus)" = "$1" ]
 }
@@ -51,10 +51,11 @@ rm -f "$screenshot"
 echo "Demo HOME: $HOME (removed at the end)"
 "$host" chats write "$data/sample-chats.json"
 
-# The host URL's handler, registered for this demo only, saying who speaks.
+# The host URL's handler, registered for this demo only. The sheet gives the handler none of its
+# streams, so what it prints is kept and shown at the end.
 mkdir "$demo/bin"
-printf '#!/bin/sh\n"%s" open "$@" | sed "s|^|[tovin-host open $1] |"\n' \
-    "$(cd "$programs" && pwd)/tovin-host" >"$demo/bin/tovin-host-open"
+printf '#!/bin/sh\n"%s" open "$@" | sed "s|^|[tovin-host open $1] |" >>"%s"\n' \
+    "$(cd "$programs" && pwd)/tovin-host" "$demo/handler.out" >"$demo/bin/tovin-host-open"
 chmod +x "$demo/bin/tovin-host-open"
 sed "s|^Exec=tovin-host open |Exec=$demo/bin/tovin-host-open |" \
     "$data/desktop/com.brindlex.tovin.host.desktop" \
@@ -125,7 +126,10 @@ case $status in
 *) exit "$status" ;;
 esac
 [ ! -s "$screenshot" ] || echo "Screenshot of the sheet: $screenshot"
-sleep 1 # time for the signal's line and the URL's handler
+if [ "$status" -eq 0 ]; then
+    await test -s "$demo/handler.out"
+    cat "$demo/handler.out"
+fi
 echo
 echo "\$ tovin-host outbox list --json"
 "$host" outbox list --json
