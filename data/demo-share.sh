@@ -80,7 +80,8 @@ sleep 0.5
 
 sheet() {
     echo
-    echo "\$ tovin-share --text \"Crag is dry, see you at nine?\" sample-photo.png https://example.org/crag-report"
+    echo "\$ tovin-share --text \"Crag is dry, see you at nine?\" sample-photo.png \\"
+    echo "      https://example.org/crag-report"
     status=0
     "$share" --text "Crag is dry, see you at nine?" "$data/sample-photo.png" \
         "https://example.org/crag-report" || status=$?
@@ -100,7 +101,8 @@ if [ "$status" -eq 2 ]; then
         export XDG_RUNTIME_DIR
         mkdir -m 700 "$XDG_RUNTIME_DIR"
     fi
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$demo/display" 2>/dev/null &
+    # No reset when xdotool, its last client, leaves: it would refuse connections meanwhile.
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$demo/display" 2>/dev/null &
     pids="$! $pids"
     await test -s "$demo/display"
     DISPLAY=:$(cat "$demo/display")

@@ -31,7 +31,7 @@ export HOME XDG_RUNTIME_DIR
 mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 "$programs/tovin-host" chats write "$docs/../data/sample-chats.json" >/dev/null
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$scratch/display" 2>/dev/null &
 pids="$! $pids"
 await test -s "$scratch/display"
 DISPLAY=:$(cat "$scratch/display")

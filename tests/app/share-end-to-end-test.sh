@@ -51,7 +51,10 @@ outbox=$HOME/Library/Containers/com.brindlex.tovin.share/Data/Documents/outbox
 "$host" chats write "$source/data/sample-chats.json" >/dev/null
 
 start_session() {
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.err" &
+    # No reset: a server resets when its last client leaves, refusing connections meanwhile, and
+    # xdotool's short connections would leave it so while tovin-share starts.
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$scratch/display" \
+        2>"$scratch/xvfb.err" &
     pids="$pids $!"
     await test -s "$scratch/display"
     DISPLAY=:$(cat "$scratch/display")
@@ -153,7 +156,8 @@ READER
     await has "$scratch/watch.out" "^$id	"
     await test -s "$scratch/handler.out"
     sleep 1 # time for a second signal or a second call, were there one
-    [ "$(grep -c . "$scratch/watch.out")" -eq 1 ] || fail "watch printed: $(cat "$scratch/watch.out")"
+    [ "$(grep -c . "$scratch/watch.out")" -eq 1 ] ||
+        fail "watch printed: $(cat "$scratch/watch.out")"
     [ "$(grep -c 'member=enqueue' "$scratch/signals")" -eq 1 ] || fail "not one enqueue signal"
     [ "$(cat "$scratch/handler.calls")" = "open tovin://share" ] ||
         fail "the handler ran as: $(cat "$scratch/handler.calls")"
