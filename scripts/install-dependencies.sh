@@ -5,9 +5,11 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     nlohmann-json3-dev libsimdjson-dev uuid-dev
-    qt6-base-dev qcoro-qt6-dev libgl-dev shared-mime-info
+    qt6-base-dev qcoro-qt6-dev libgl-dev shared-mime-info qt6-wayland libxcb1-dev
     libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev
-    dbus
+    dbus libdbus-1-dev
+    desktop-file-utils xdg-utils libglib2.0-bin python3 dpkg-dev lintian
+    xvfb xdotool weston imagemagick
 )
 
 missing=()

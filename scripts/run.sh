@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and shows the host side of the share contract over a demo
-# shared folder in a temporary HOME.
+# Installs what is missing, builds, and opens the share sheet over a demo shared folder in a
+# temporary HOME, with the host's side printing what arrives. Without a display the sheet runs
+# under Xvfb, driven by synthetic keys, and build/run/demo-sheet.png shows it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-dependencies.sh
 cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVIN_BUILD_TESTS=OFF
 cmake --build build/run -j "$(nproc)"
-data/demo-host.sh build/run/src/app/tovin-host
+data/demo-share.sh build/run/src/app build/run/demo-sheet.png

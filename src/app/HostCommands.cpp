@@ -14,6 +14,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,7 +30,8 @@ constexpr std::string_view program = "tovin-host";
 
 struct Command {
     std::string_view group;
-    std::string_view name;
+    std::string_view name; // empty for a command that is a group of its own
+
     std::string_view synopsis; // what follows the name
     std::string_view summary;
     std::string_view details;
@@ -309,6 +311,57 @@ int outboxClean(Arguments arguments, const Context& context) {
     return success;
 }
 
+// --- watch and open -------------------------------------------------------------------------
+
+int watch(Arguments arguments, const Context& context) {
+    if (!arguments.empty())
+        return misused(context, "watch takes no arguments", "watch");
+    const std::optional<ShareOutbox> shares = outbox(context);
+    if (!shares)
+        return failure;
+
+    // Taken before subscribing: a share queued in between is then shown late, never missed.
+    std::set<std::string, std::less<>> shown;
+    for (const ShareOutbox::PendingShare& share : shares->pending())
+        shown.insert(share.id);
+    std::unique_ptr<EnqueueSubscription> subscription;
+    try {
+        subscription = context.subscribe();
+    } catch (const std::exception& error) {
+        return failed(context, "could not reach the session bus: " + std::string(error.what()));
+    }
+    context.err << program << ": waiting for new shares; Ctrl+C stops\n" << std::flush;
+
+    while (subscription->next()) {
+        for (const ShareOutbox::PendingShare& share : shares->pending()) {
+            if (shown.insert(share.id).second)
+                writeLine(share, context.out);
+        }
+        context.out.flush();
+    }
+    return failed(context, "the session bus went away");
+}
+
+// The host URL, as the share sheet opens it or a desktop may pass it on.
+bool isHostURL(std::string_view url) {
+    return url == "tovin://share" || url == "tovin://share/";
+}
+
+int open(Arguments arguments, const Context& context) {
+    constexpr std::string_view usage = "open tovin://share";
+    if (arguments.size() != 1)
+        return misused(context, "open takes one URL", usage);
+    if (!isHostURL(arguments[0]))
+        return misused(context, inQuotes(printable(arguments[0])) + " is not tovin's share URL",
+                       usage);
+    const std::optional<ShareOutbox> shares = outbox(context);
+    if (!shares)
+        return failure;
+    for (const ShareOutbox::PendingShare& share : shares->pending())
+        writeLine(share, context.out);
+    return success;
+}
+
 // --- Dispatch -------------------------------------------------------------------------------
 
 constexpr std::array commands{
@@ -340,6 +393,15 @@ constexpr std::array commands{
             "DURATION is a whole number followed by s, m, h or d: 90s, 30m, 1h, 2d. Queued\n"
             "shares are never touched.\n",
             outboxClean},
+    Command{"watch", "", "", "show each new queued share as it arrives",
+            "Waits for the signal that the share sheet sends on the session bus after each share\n"
+            "it queues, and prints the shares that are new since the last time, as outbox list\n"
+            "does, until interrupted. Fails, with status 1, when there is no session bus.\n",
+            watch},
+    Command{"open", "", "tovin://share", "show the queued shares, as the host URL asks",
+            "The handler of the host URL that the share sheet opens after each share it queues:\n"
+            "prints the queued shares, as outbox list does. Any other URL is refused.\n",
+            open},
 };
 
 bool isHelp(std::string_view argument) {
@@ -347,7 +409,9 @@ bool isHelp(std::string_view argument) {
 }
 
 std::string usageOf(const Command& command) {
-    std::string usage = std::string(command.group) + ' ' + std::string(command.name);
+    std::string usage(command.group);
+    if (!command.name.empty())
+        usage += ' ' + std::string(command.name);
     if (!command.synopsis.empty())
         usage += ' ' + std::string(command.synopsis);
     return usage;
@@ -367,11 +431,12 @@ void writeCommandList(std::string_view group, std::ostream& out) {
 }
 
 int help(std::string_view group, const Context& context) {
-    context.out << "usage: " << program << ' ' << (group.empty() ? "GROUP" : group)
-                << " COMMAND [ARGS...]\n\n";
+    context.out << "usage: " << program << ' ' << group << (group.empty() ? "" : " ")
+                << "COMMAND [ARGS...]\n\n";
     if (group.empty())
         context.out << "The host application's side of tovin's share contract: the chat list\n"
-                       "and the outbox in the shared folder under $HOME.\n\n";
+                       "and the outbox in the shared folder under $HOME, and the signal and the\n"
+                       "URL that announce each new share.\n\n";
     context.out << "Commands:\n";
     writeCommandList(group, context.out);
     context.out << "\nExit status: 0 on success, 1 when a command could not do all it was asked,\n"
@@ -389,10 +454,16 @@ bool isGroup(std::string_view name) {
                        [name](const Command& command) { return command.group == name; });
 }
 
+auto find(std::string_view group, std::string_view name) {
+    return std::find_if(commands.begin(), commands.end(), [&](const Command& candidate) {
+        return candidate.group == group && candidate.name == name;
+    });
+}
+
 } // namespace
 
 int run(Arguments arguments, const Context& context) {
-    constexpr std::string_view usage = "chats|outbox COMMAND [ARGS...]";
+    constexpr std::string_view usage = "COMMAND [ARGS...]";
     if (arguments.empty())
         return misused(context, "no command given", usage);
     if (isHelp(arguments[0]))
@@ -401,22 +472,23 @@ int run(Arguments arguments, const Context& context) {
     if (!isGroup(group))
         return misused(context, "unknown command " + inQuotes(group), usage);
 
-    const std::string groupUsage = std::string(group) + " COMMAND [ARGS...]";
-    if (arguments.size() < 2)
-        return misused(context, std::string(group) + " needs a command", groupUsage);
-    if (isHelp(arguments[1]))
-        return help(group, context);
-    const auto command =
-        std::find_if(commands.begin(), commands.end(), [&](const Command& candidate) {
-            return candidate.group == group && candidate.name == arguments[1];
-        });
-    if (command == commands.end())
-        return misused(context,
-                       "unknown command " +
-                           inQuotes(std::string(group) + ' ' + std::string(arguments[1])),
-                       groupUsage);
-
-    const Arguments rest = arguments.subspan(2);
+    // A command that is a group of its own takes its arguments right after its name.
+    auto command = find(group, "");
+    Arguments rest = arguments.subspan(1);
+    if (command == commands.end()) {
+        const std::string groupUsage = std::string(group) + " COMMAND [ARGS...]";
+        if (rest.empty())
+            return misused(context, std::string(group) + " needs a command", groupUsage);
+        if (isHelp(rest[0]))
+            return help(group, context);
+        command = find(group, rest[0]);
+        if (command == commands.end())
+            return misused(context,
+                           "unknown command " +
+                               inQuotes(std::string(group) + ' ' + std::string(rest[0])),
+                           groupUsage);
+        rest = rest.subspan(1);
+    }
     if (std::any_of(rest.begin(), rest.end(), isHelp))
         return help(*command, context);
     return command->run(rest, context);

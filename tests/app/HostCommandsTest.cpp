@@ -50,7 +50,7 @@ protected:
         const std::vector<std::string_view> arguments(kept.begin(), kept.end());
         out.str("");
         err.str("");
-        return host::run(arguments, {environment, fileManager, in, out, err});
+        return host::run(arguments, {environment, fileManager, in, out, err, subscribe});
     }
 
     fs::path outbox() const { return *SharedContainer::outboxDirectory(environment); }
@@ -66,6 +66,24 @@ protected:
     std::shared_ptr<FileManager> fileManager = std::make_shared<PosixFileManager>();
     std::ostringstream out;
     std::ostringstream err;
+    std::function<std::unique_ptr<host::EnqueueSubscription>()> subscribe =
+        []() -> std::unique_ptr<host::EnqueueSubscription> {
+        throw std::runtime_error("no bus here");
+    };
+};
+
+// Signals that each follow one step, such as queueing a share; then the bus goes away.
+struct ScriptedSignals final : host::EnqueueSubscription {
+    explicit ScriptedSignals(std::vector<std::function<void()>> steps)
+        : steps(std::move(steps)) {}
+    bool next() override {
+        if (done == steps.size())
+            return false;
+        steps[done++]();
+        return true;
+    }
+    std::vector<std::function<void()>> steps;
+    std::size_t done = 0;
 };
 
 TEST_F(HostCommandsTest, ChatsWriteReplacesTheListOnlyWithAValidOne) {
@@ -183,6 +201,41 @@ TEST_F(HostCommandsTest, OutboxCleanDeletesOnlyOldLeftovers) {
     EXPECT_EQ(out.str(), "removed " + (outbox() / "fresh").string() + '\n');
 }
 
+TEST_F(HostCommandsTest, WatchShowsEachNewShareOnceAndOpenShowsAllOfThem) {
+    const auto share = [this](const std::string& id, int createdAt) {
+        queue(id, R"({"attachments": [], "chatId": 7, "createdAt": )" + std::to_string(createdAt) +
+                      "}");
+    };
+    share("earlier", 1);
+    subscribe = [&] {
+        return std::make_unique<ScriptedSignals>(
+            std::vector<std::function<void()>>{[&] { share("first", 2); }, [] {},
+                                               [&] {
+                                                   share("third", 4);
+                                                   share("second", 3);
+                                               }});
+    };
+    EXPECT_EQ(run("watch"), host::failure);
+    EXPECT_EQ(out.str(), "first\t1970-01-01T00:00:00.002Z\t7\t\t\t0\n"
+                         "second\t1970-01-01T00:00:00.003Z\t7\t\t\t0\n"
+                         "third\t1970-01-01T00:00:00.004Z\t7\t\t\t0\n");
+    EXPECT_NE(err.str().find("waiting for new shares"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("the session bus went away"), std::string::npos) << err.str();
+
+    subscribe = []() -> std::unique_ptr<host::EnqueueSubscription> {
+        throw std::runtime_error("no bus here");
+    };
+    EXPECT_EQ(run("watch"), host::failure);
+    EXPECT_NE(err.str().find("could not reach the session bus: no bus here"), std::string::npos);
+
+    for (const std::string_view url : {"tovin://share", "tovin://share/"}) {
+        ASSERT_EQ(run("open " + std::string(url)), host::success) << err.str();
+        const std::string shown = out.str();
+        EXPECT_EQ(shown.rfind("earlier\t", 0), 0u) << shown;
+        EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 4) << shown;
+    }
+}
+
 TEST_F(HostCommandsTest, WithoutAUsableSharedFolderCommandsFail) {
     std::ofstream(folder / "Library") << "a file where the shared folder's parent should be";
     EXPECT_EQ(run("chats write -", "[]"), host::failure);
@@ -190,26 +243,42 @@ TEST_F(HostCommandsTest, WithoutAUsableSharedFolderCommandsFail) {
 
     environment.variables.clear();
     for (const std::string_view line :
-         {"chats write -", "chats list", "outbox list", "outbox remove X", "outbox clean"}) {
+         {"chats write -", "chats list", "outbox list", "outbox remove X", "outbox clean", "watch",
+          "open tovin://share"}) {
         EXPECT_EQ(run(line, "[]"), host::failure) << line;
         EXPECT_NE(err.str().find("HOME is not set"), std::string::npos) << err.str();
     }
 }
 
 TEST_F(HostCommandsTest, MisuseGivesAUsageLineAndHelpTheUsage) {
-    for (const std::string_view line :
-         {"", "share", "chats", "chats remove", "chats write", "chats list extra",
-          "outbox list --yaml", "outbox remove --all", "outbox remove --", "outbox clean 1h",
-          "outbox clean --older-than", "outbox clean --older-than 1w",
-          "outbox clean --older-than -1h", "outbox clean --older-than 1.5h",
-          "outbox clean --older-than h", "outbox clean --older-than 36525d"}) {
+    for (const std::string_view line : {"",
+                                        "share",
+                                        "chats",
+                                        "chats remove",
+                                        "chats write",
+                                        "chats list extra",
+                                        "outbox list --yaml",
+                                        "outbox remove --all",
+                                        "outbox remove --",
+                                        "outbox clean 1h",
+                                        "outbox clean --older-than",
+                                        "outbox clean --older-than 1w",
+                                        "outbox clean --older-than -1h",
+                                        "outbox clean --older-than 1.5h",
+                                        "outbox clean --older-than h",
+                                        "outbox clean --older-than 36525d",
+                                        "watch now",
+                                        "open",
+                                        "open https://example.org",
+                                        "open tovin://chat",
+                                        "open tovin://share tovin://share"}) {
         EXPECT_EQ(run(line), host::misuse) << line;
         EXPECT_NE(err.str().find("usage: tovin-host"), std::string::npos) << err.str();
     }
 
     for (const std::string_view line :
          {"--help", "-h", "chats --help", "chats write --help", "outbox list --json --help",
-          "outbox remove --help", "outbox clean --help"}) {
+          "outbox remove --help", "outbox clean --help", "watch --help", "open --help"}) {
         EXPECT_EQ(run(line), host::success) << line;
         EXPECT_EQ(out.str().rfind("usage: tovin-host", 0), 0u) << out.str();
     }

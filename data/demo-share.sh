@@ -1,0 +1,137 @@
+#!/bin/sh
+# The whole road of one share, over a demo shared folder in a temporary HOME (never the real one):
+# the sheet opens on a sample chat list, sharing a sample photo, a link and a text; tovin-host
+# watch prints the share as its signal arrives, and the host URL reaches tovin-host open.
+# With a display you pick the chat yourself. Without one the same sheet runs under Xvfb, driven
+# as a person would drive it (search, arrow, caption, Return), and a screenshot is saved.
+# Usage: data/demo-share.sh [PROGRAM_FOLDER [SCREENSHOT]]
+set -eu
+data=$(cd "$(dirname "$0")" && pwd)
+programs=${1:-build/run/src/app}
+screenshot=${2:-demo-sheet.png}
+share=$programs/tovin-share
+host=$programs/tovin-host
+for program in "$share" "$host"; do
+    if [ ! -x "$program" ]; then
+        echo "demo-share.sh: no $program; build first or give the programs' folder" >&2
+        exit 2
+    fi
+done
+
+demo=$(mktemp -d)
+pids=
+cleanup() {
+    for pid in $pids; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$demo"
+}
+trap cleanup EXIT
+trap 'exit 1' HUP INT PIPE TERM
+focused() {
+    [ "$(xdotool getwindowfocus)" = "$1" ]
+}
+await() {
+    for _ in $(seq 200); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    echo "demo-share.sh: gave up waiting for: $*" >&2
+    exit 1
+}
+
+# The display stays reachable when HOME moves: X finds its key through XAUTHORITY.
+[ -z "${DISPLAY:-}" ] || export XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}"
+HOME=$demo/home
+XDG_CONFIG_HOME=$demo/config
+XDG_DATA_HOME=$demo/data
+export HOME XDG_CONFIG_HOME XDG_DATA_HOME
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications"
+rm -f "$screenshot"
+echo "Demo HOME: $HOME (removed at the end)"
+"$host" chats write "$data/sample-chats.json"
+
+# The host URL's handler, registered for this demo only. The sheet gives the handler none of its
+# streams, so what it prints is kept and shown at the end.
+mkdir "$demo/bin"
+printf '#!/bin/sh\n"%s" open "$@" | sed "s|^|[tovin-host open $1] |" >>"%s"\n' \
+    "$(cd "$programs" && pwd)/tovin-host" "$demo/handler.out" >"$demo/bin/tovin-host-open"
+chmod +x "$demo/bin/tovin-host-open"
+sed "s|^Exec=tovin-host open |Exec=$demo/bin/tovin-host-open |" \
+    "$data/desktop/com.brindlex.tovin.host.desktop" \
+    >"$XDG_DATA_HOME/applications/com.brindlex.tovin.host.desktop"
+printf '[Default Applications]\nx-scheme-handler/tovin=com.brindlex.tovin.host.desktop\n' \
+    >"$XDG_CONFIG_HOME/mimeapps.list"
+
+# The session bus the sheet posts on: this session's, or a private one.
+if ! dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+    org.freedesktop.DBus.GetId >/dev/null 2>&1; then
+    DBUS_SESSION_BUS_ADDRESS=unix:path=$demo/bus
+    export DBUS_SESSION_BUS_ADDRESS
+    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" 2>/dev/null &
+    pids="$! $pids"
+    await test -S "$demo/bus"
+fi
+echo
+echo "\$ tovin-host watch &    # prints each share as its signal arrives"
+"$host" watch &
+pids="$! $pids"
+sleep 0.5
+
+sheet() {
+    echo
+    echo "\$ tovin-share --text \"Crag is dry, see you at nine?\" sample-photo.png \\"
+    echo "      https://example.org/crag-report"
+    status=0
+    "$share" --text "Crag is dry, see you at nine?" "$data/sample-photo.png" \
+        "https://example.org/crag-report" || status=$?
+}
+
+status=2
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "Pick a chat, add a caption if you like, and press Send (Escape cancels)."
+    sheet
+fi
+if [ "$status" -eq 2 ]; then
+    echo
+    echo "No display here: the same sheet runs under Xvfb, driven by xdotool."
+    unset WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_SESSION_DESKTOP DESKTOP_SESSION BROWSER
+    if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+        XDG_RUNTIME_DIR=$demo/runtime
+        export XDG_RUNTIME_DIR
+        mkdir -m 700 "$XDG_RUNTIME_DIR"
+    fi
+    # No reset when xdotool, its last client, leaves: it would refuse connections meanwhile.
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$demo/display" 2>/dev/null &
+    pids="$! $pids"
+    await test -s "$demo/display"
+    DISPLAY=:$(cat "$demo/display")
+    export DISPLAY
+    (
+        await xdotool search --name '^Share with tovin$'
+        window=$(xdotool search --name '^Share with tovin$')
+        await focused "$window"
+        xdotool type --delay 120 clim
+        xdotool key --delay 300 Down Tab Tab
+        xdotool type --delay 60 "Bringing the rope"
+        sleep 0.5
+        import -window "$window" "$screenshot"
+        xdotool key Return
+    ) &
+    pids="$! $pids"
+    sheet
+fi
+
+case $status in
+0) echo "Sent: the share is queued." ;;
+1) echo "Cancelled: nothing was queued." ;;
+*) exit "$status" ;;
+esac
+[ ! -s "$screenshot" ] || echo "Screenshot of the sheet: $screenshot"
+if [ "$status" -eq 0 ]; then
+    await test -s "$demo/handler.out"
+    cat "$demo/handler.out"
+fi
+echo
+echo "\$ tovin-host outbox list --json"
+"$host" outbox list --json

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "app/EnqueueSubscription.h"
+
+#include <memory>
+
+struct DBusConnection;
+
+namespace tovin::host {
+
+// The enqueue signal as libdbus hears it on the session bus: object path
+// "/com/brindlex/tovin/share", interface "com.brindlex.tovin.share", member "enqueue".
+class DBusEnqueueSubscription final : public EnqueueSubscription {
+public:
+    // Connects to the session bus and subscribes; throws `std::runtime_error`, saying why, when
+    // the bus cannot be reached.
+    DBusEnqueueSubscription();
+
+    bool next() override;
+
+private:
+    struct Close {
+        void operator()(DBusConnection* connection) const;
+    };
+    std::unique_ptr<DBusConnection, Close> connection_;
+};
+
+} // namespace tovin::host

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "shared/Environment.h"
+
+#include <QApplication>
+#include <QString>
+#include <memory>
+#include <optional>
+
+struct xcb_connection_t;
+
+// The window system, as tovin-share meets it.
+namespace tovin::share {
+
+// A display that answered, and the Qt platform plugin that reaches it. An X server's answer is
+// held open for as long as this lives (no other display needs it): a server left without
+// clients resets, and refuses connections while it does.
+class ReachableDisplay {
+public:
+    ReachableDisplay(QString platform, std::shared_ptr<xcb_connection_t> answer);
+
+    const QString& platform() const { return platform_; }
+
+private:
+    QString platform_;
+    std::shared_ptr<xcb_connection_t> answer_;
+};
+
+// The display to start on, so that starting cannot fail for want of one: the first of the
+// platforms named in "QT_QPA_PLATFORM" (by default Wayland, then X11) whose display answers.
+// Wayland needs the compositor that "WAYLAND_DISPLAY" names to answer, X11 the server that
+// "DISPLAY" names to accept us; a platform that needs no display, such as "offscreen", is taken
+// as named. No value when there is none.
+std::optional<ReachableDisplay> reachableDisplay(const Environment& environment);
+
+// The application, started on the display, which is let go once the application has connected.
+// "QT_QPA_PLATFORM" names the platform only while the application starts, so that the programs
+// opened from here choose their own. Closing the last window does not end the application: the
+// share request's end decides the exit status.
+std::unique_ptr<QApplication> startApplication(int& argc, char** argv, ReachableDisplay display);
+
+// Shows the window centred on the screen under the pointer, where the window system lets a
+// program place its windows, raised, and asks for the keyboard focus.
+void present(QWidget& window);
+
+} // namespace tovin::share
