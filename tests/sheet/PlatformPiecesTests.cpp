@@ -103,6 +103,10 @@ TEST(EnqueueFailureMessage, NamesTheFileOrTheSharedFolderAndSaysWhyInPlainWords)
          "Could not save the share in tovin's shared folder: permission was denied."},
         {failed(outbox / "../x", error(ENOTCONN)),
          "Could not copy “x”: something unexpected went wrong."},
+        {std::make_exception_ptr(fs::filesystem_error("cannot create the copy", "/home/ada/a:b.txt",
+                                                      entry / "attachments/a:b.txt",
+                                                      error(EINVAL))),
+         "Could not copy “a:b.txt”: the disk does not accept it."},
         {failed("/home/ada", error(EINVAL)),
          "Could not copy “ada”: tovin's shared folder cannot be shared into itself."},
         {failed(entry / "manifest.json", error(EINVAL)),
@@ -117,7 +121,7 @@ TEST(EnqueueFailureMessage, NamesTheFileOrTheSharedFolderAndSaysWhyInPlainWords)
          "Could not save the share."},
     };
     for (const auto& [failure, message] : cases)
-        EXPECT_EQ(enqueueFailureMessage(failure, outbox), QString::fromUtf8(message));
+        EXPECT_EQ(enqueueFailureMessage(failure, outbox).toStdString(), message);
 }
 
 } // namespace
