@@ -70,7 +70,14 @@ bool concernsTheOutbox(const fs::path& outbox, const fs::filesystem_error& error
     return !relative.empty() && *relative.begin() != "..";
 }
 
+QString saveMessage(std::error_code error) {
+    return QStringLiteral("Could not save the share: %1.").arg(reason(error));
+}
+
 QString fileSystemMessage(const fs::filesystem_error& error, const fs::path& outbox) {
+    // A folder whose listing breaks off part-way is named by no error.
+    if (error.path1().empty())
+        return saveMessage(error.code());
     // The outbox refuses a source that is tovin's shared folder, lies in it or holds it, naming
     // that source alone; a copy that the disk does not accept names its destination too.
     if (error.code() == std::errc::invalid_argument && error.path2().empty())
@@ -92,10 +99,9 @@ QString enqueueFailureMessage(std::exception_ptr failure, const fs::path& outbox
     } catch (const fs::filesystem_error& error) {
         return fileSystemMessage(error, outbox);
     } catch (const std::system_error& error) {
-        return QStringLiteral("Could not save the share: %1.").arg(reason(error.code()));
+        return saveMessage(error.code());
     } catch (const std::bad_alloc&) {
-        return QStringLiteral("Could not save the share: %1.")
-            .arg(reason(std::make_error_code(std::errc::not_enough_memory)));
+        return saveMessage(std::make_error_code(std::errc::not_enough_memory));
     } catch (...) {
         return QStringLiteral("Could not save the share.");
     }

@@ -111,6 +111,8 @@ TEST(EnqueueFailureMessage, NamesTheFileOrTheSharedFolderAndSaysWhyInPlainWords)
          "Could not copy “ada”: tovin's shared folder cannot be shared into itself."},
         {failed(entry / "manifest.json", error(EINVAL)),
          "Could not copy “manifest.json”: tovin's shared folder cannot be shared into itself."},
+        {std::make_exception_ptr(fs::filesystem_error("cannot advance", error(EIO))),
+         "Could not save the share: the disk reported a read or write error."},
         {std::make_exception_ptr(std::system_error(error(EILSEQ), "encode")),
          "Could not save the share: the text or the link is not valid Unicode."},
         {std::make_exception_ptr(std::system_error(error(EMFILE), "open")),
