@@ -391,7 +391,8 @@ TEST(ShareViewController, LaysOutTheSheetOnTheMarginsAndGapsOfItsTable) {
 
 TEST(ShareViewController, CutsTheSummaryAndTheErrorLineAtTwoLinesAndReadsEveryControlOut) {
     Home home;
-    const QString link = "https://example.org/" + QString(600, u'x');
+    // A picture's data as a link: too long for the widths of its characters to add up.
+    const QString link = "data:image/png;base64," + QString(8 << 20, u'A');
     const std::string longName = std::string(200, 'n') + ".png";
     Window window(home, Items{{std::nullopt, {makeURLProvider(QUrl(link)), home.file(longName)}}});
     ASSERT_TRUE(window.summaryShown());
