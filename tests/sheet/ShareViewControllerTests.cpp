@@ -389,7 +389,7 @@ TEST(ShareViewController, LaysOutTheSheetOnTheMarginsAndGapsOfItsTable) {
     EXPECT_GE(window.table().columnWidth(0), 280);
 }
 
-TEST(ShareViewController, CutsTheSummaryAndTheErrorLineAtTwoLinesAndReadsEveryControlOut) {
+TEST(ShareViewController, CutsLongTextsToWhatTheSheetShowsAndReadsEveryControlOut) {
     Home home;
     // A picture's data as a link: too long for the widths of its characters to add up.
     const QString link = "data:image/png;base64," + QString(8 << 20, u'A');
@@ -410,6 +410,11 @@ TEST(ShareViewController, CutsTheSummaryAndTheErrorLineAtTwoLinesAndReadsEveryCo
     ASSERT_TRUE(window.settled());
     EXPECT_TRUE(error.wholeText().startsWith("Could not copy “nnn"));
     EXPECT_EQ(error.text().count(u'\n'), 1);
+    // So are titles, before a row measures them.
+    const auto* rows = qobject_cast<QStyledItemDelegate*>(window.table().itemDelegate());
+    const QString title = rows->displayText(link, QLocale());
+    EXPECT_LT(title.size(), 1000);
+    EXPECT_TRUE(link.startsWith(title.chopped(1)) && title.endsWith(u'…')) << title.size();
 
     // The red of the error line reads on a light window and on a dark one.
     const auto luminance = [](const QColor& colour) {
