@@ -31,7 +31,7 @@ const Log cancelled{"cancel NSCocoaErrorDomain 3072"};
 // Posts also go out on a bus when there is one.
 class Platform final : public ShareRequest, public Notifier, public URLOpener {
 public:
-    Platform(Items items, std::optional<QDBusConnection> bus)
+    Platform(Items items, std::optional<QString> bus)
         : items_(std::move(items)) {
         if (bus)
             bus_.emplace(*bus);
@@ -128,7 +128,7 @@ struct Home {
 
 // The sheet on screen over a home; no items means no request. Controls are found by name.
 struct Window {
-    Window(Home& home, std::optional<Items> items, std::optional<QDBusConnection> bus = {})
+    Window(Home& home, std::optional<Items> items, std::optional<QString> bus = {})
         : platform(std::make_shared<Platform>(items.value_or(Items{}), bus))
         , sheet(SheetServices{items ? platform : nullptr, home.environment, home.disk, home.uuids,
                               std::make_shared<SystemClock>(), platform, platform}) {
@@ -229,7 +229,7 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
         std::optional<Items> items;
         if (test.request)
             items = Items{{std::nullopt, {home.file("gone.png")}}};
-        Window window(home, items, bus.connect());
+        Window window(home, items, bus.address());
         ASSERT_TRUE(!test.request || window.summaryShown());
         const int before = received.arrived();
         test.act(home, window);
