@@ -37,8 +37,7 @@ void DBusNotifier::post() {
     sender.setArguments(
         {address_ ? QStringLiteral("--bus=") + *address_ : QStringLiteral("--session"),
          QStringLiteral("--type=signal"), QString::fromLatin1(objectPath),
-         QString::fromLatin1(SharedContainer::didEnqueueNotification.data(),
-                             SharedContainer::didEnqueueNotification.size())});
+         QStringLiteral("%1.%2").arg(QString::fromLatin1(interface), QString::fromLatin1(member))});
     sender.setStandardInputFile(QProcess::nullDevice());
     sender.setStandardOutputFile(QProcess::nullDevice());
     sender.setStandardErrorFile(QProcess::nullDevice());
