@@ -7,7 +7,7 @@ packages=(
     nlohmann-json3-dev libsimdjson-dev uuid-dev
     qt6-base-dev qcoro-qt6-dev libgl-dev shared-mime-info
     libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev
-    dbus dbus-bin
+    dbus
 )
 
 missing=()
