@@ -7,7 +7,7 @@
 
 namespace tovin {
 
-// Announces a share with a signal on a D-Bus bus: object path "/com/brindlex/tovin/share",
+// Announces a share with a signal on a D-Bus message bus: object path "/com/brindlex/tovin/share",
 // interface "com.brindlex.tovin.share", member "enqueue", no arguments. The interface and the
 // member together spell the enqueue notification's name.
 class DBusNotifier final : public Notifier {
