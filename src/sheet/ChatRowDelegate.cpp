@@ -8,6 +8,8 @@ namespace tovin {
 namespace {
 
 constexpr int titleInset = 4;
+// More characters than a row of the sheet can show, however narrow they are.
+constexpr qsizetype shownLength = 512;
 
 } // namespace
 
@@ -34,6 +36,15 @@ void ChatRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         area, int(QStyle::visualAlignment(option.direction, Qt::AlignLeft)) | Qt::AlignVCenter,
         QFontMetrics(row.font).elidedText(title, Qt::ElideRight, area.width()));
     painter->restore();
+}
+
+QString ChatRowDelegate::displayText(const QVariant& value, const QLocale& locale) const {
+    QString title = QStyledItemDelegate::displayText(value, locale);
+    if (title.size() <= shownLength)
+        return title;
+    const qsizetype kept = title[shownLength - 1].isHighSurrogate() ? shownLength - 1 : shownLength;
+    title.truncate(kept);
+    return title + u'…';
 }
 
 } // namespace tovin

@@ -15,6 +15,10 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+
+    // The title as a row holds it: whole, or its start followed by "…" when it is longer than
+    // any row can show. A title of millions of characters costs no more than a short one.
+    QString displayText(const QVariant& value, const QLocale& locale) const override;
 };
 
 } // namespace tovin

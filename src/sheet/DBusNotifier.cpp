@@ -2,15 +2,15 @@
 
 #include "shared/SharedContainer.h"
 
-#include <QDBusMessage>
+#include <QProcess>
 #include <string_view>
 
 namespace tovin {
 
 namespace {
 
-// How long a post waits for the bus to confirm it; a bus that slow delays closing the sheet.
-constexpr int confirmationTimeout = 2000;
+// How long a post waits for the bus; a bus that slow delays closing the sheet.
+constexpr int postTimeout = 2000;
 
 // A host listens for the enqueue notification's name: the interface and the member, joined by a
 // dot.
@@ -25,19 +25,27 @@ static_assert(spellsTheNotificationName());
 
 } // namespace
 
-DBusNotifier::DBusNotifier(QDBusConnection connection)
-    : connection_(std::move(connection)) {}
+DBusNotifier::DBusNotifier(QString address)
+    : address_(std::move(address)) {}
 
+// The signal leaves from a process of its own, which flushes it to the bus before it exits. A bus
+// that takes a connection and never answers would hold a connection of this process for ever, and
+// its exit after it; a process of its own can be stopped.
 void DBusNotifier::post() {
-    QDBusConnection bus = connection_ ? *connection_ : QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return;
-    bus.send(QDBusMessage::createSignal(objectPath, interface, member));
-    // Messages leave a connection in order, and the bus answers a ping only after reading what
-    // came before it: once the answer is here, the signal is out of this process.
-    bus.call(QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                            "org.freedesktop.DBus.Peer", "Ping"),
-             QDBus::Block, confirmationTimeout);
+    QProcess sender;
+    sender.setProgram(QStringLiteral("dbus-send"));
+    sender.setArguments(
+        {address_ ? QStringLiteral("--bus=") + *address_ : QStringLiteral("--session"),
+         QStringLiteral("--type=signal"), QString::fromLatin1(objectPath),
+         QStringLiteral("%1.%2").arg(QString::fromLatin1(interface), QString::fromLatin1(member))});
+    sender.setStandardInputFile(QProcess::nullDevice());
+    sender.setStandardOutputFile(QProcess::nullDevice());
+    sender.setStandardErrorFile(QProcess::nullDevice());
+    sender.start();
+    if (!sender.waitForFinished(postTimeout)) {
+        sender.kill();
+        sender.waitForFinished();
+    }
 }
 
 } // namespace tovin

@@ -15,7 +15,7 @@ namespace {
 
 QString reason(std::error_code error) {
     using enum std::errc;
-    static constexpr std::array<std::pair<std::errc, const char*>, 18> reasons{{
+    static constexpr std::array<std::pair<std::errc, const char*>, 19> reasons{{
         {no_space_on_device, "the disk is full"},
         {permission_denied, "permission was denied"},
         {operation_not_permitted, "permission was denied"},
@@ -34,6 +34,7 @@ QString reason(std::error_code error) {
         {not_enough_memory, "the computer is out of memory"},
         {device_or_resource_busy, "it is in use"},
         {illegal_byte_sequence, "the text or the link is not valid Unicode"},
+        {invalid_argument, "the disk does not accept it"},
     }};
     const auto known =
         std::ranges::find_if(reasons, [&](const auto& entry) { return error == entry.first; });
@@ -69,9 +70,17 @@ bool concernsTheOutbox(const fs::path& outbox, const fs::filesystem_error& error
     return !relative.empty() && *relative.begin() != "..";
 }
 
+QString saveMessage(std::error_code error) {
+    return QStringLiteral("Could not save the share: %1.").arg(reason(error));
+}
+
 QString fileSystemMessage(const fs::filesystem_error& error, const fs::path& outbox) {
-    // The outbox refuses a source that is tovin's shared folder, lies in it or holds it.
-    if (error.code() == std::errc::invalid_argument)
+    // A folder whose listing breaks off part-way is named by no error.
+    if (error.path1().empty())
+        return saveMessage(error.code());
+    // The outbox refuses a source that is tovin's shared folder, lies in it or holds it, naming
+    // that source alone; a copy that the disk does not accept names its destination too.
+    if (error.code() == std::errc::invalid_argument && error.path2().empty())
         return QStringLiteral("Could not copy “%1”: tovin's shared folder cannot be shared into "
                               "itself.")
             .arg(nameOf(error.path1()));
@@ -90,10 +99,9 @@ QString enqueueFailureMessage(std::exception_ptr failure, const fs::path& outbox
     } catch (const fs::filesystem_error& error) {
         return fileSystemMessage(error, outbox);
     } catch (const std::system_error& error) {
-        return QStringLiteral("Could not save the share: %1.").arg(reason(error.code()));
+        return saveMessage(error.code());
     } catch (const std::bad_alloc&) {
-        return QStringLiteral("Could not save the share: %1.")
-            .arg(reason(std::make_error_code(std::errc::not_enough_memory)));
+        return saveMessage(std::make_error_code(std::errc::not_enough_memory));
     } catch (...) {
         return QStringLiteral("Could not save the share.");
     }

@@ -63,6 +63,15 @@ QString abbreviated(const QString& text) {
     return end ? text.first(*end) + u'…' : text;
 }
 
+// The snapshot of the shared root; no value without a shared root.
+std::optional<std::vector<ChatListSnapshot::Entry>> readSnapshot(const Environment& environment,
+                                                                 FileManager& fileManager) {
+    const std::optional<std::filesystem::path> file = SharedContainer::chatSnapshotURL(environment);
+    if (!file)
+        return std::nullopt;
+    return ChatListSnapshot::read(*file, fileManager);
+}
+
 bool isCaptionSpace(QChar c) {
     return (c >= u'\t' && c <= u'\r') || c == u'\u0085' || c == u'\u2028' || c == u'\u2029' ||
            c.category() == QChar::Separator_Space;
@@ -71,19 +80,34 @@ bool isCaptionSpace(QChar c) {
 } // namespace
 
 ShareSheetModel::ShareSheetModel(std::shared_ptr<const Environment> environment,
-                                 std::shared_ptr<FileManager> fileManager, QObject* parent)
+                                 std::shared_ptr<FileManager> fileManager, Reading reading,
+                                 QObject* parent)
     : QAbstractTableModel(parent)
     , environment_(std::move(environment))
-    , fileManager_(std::move(fileManager)) {}
+    , fileManager_(std::move(fileManager)) {
+    if (reading == Reading::ahead)
+        readAhead();
+}
 
 void ShareSheetModel::loadChats() {
-    const std::optional<std::filesystem::path> file =
-        SharedContainer::chatSnapshotURL(*environment_);
-    if (!file)
+    std::optional<std::vector<ChatListSnapshot::Entry>> chats =
+        chatsAhead_.valid() ? chatsAhead_.get() : readSnapshot(*environment_, *fileManager_);
+    if (!chats)
         return;
-    allChats_ = ChatListSnapshot::read(*file, *fileManager_);
+    allChats_ = std::move(*chats);
     searchIndex_.reset();
     applyFilter(searchText_);
+}
+
+void ShareSheetModel::readAhead() {
+    try {
+        chatsAhead_ = std::async(std::launch::async,
+                                 [environment = environment_, fileManager = fileManager_] {
+                                     return readSnapshot(*environment, *fileManager);
+                                 });
+    } catch (const std::system_error&) {
+        // No thread to spare: loadChats() reads it in good time.
+    }
 }
 
 void ShareSheetModel::applyFilter(const QString& searchText) {

@@ -12,8 +12,14 @@ namespace {
 constexpr int shownLines = 2;
 
 // The lines of `text` at `width`, the last of them cut with "…" when they do not hold it all.
+// Only a prefix is laid out: no line holds more characters than it is pixels wide, and the widths
+// of a text of millions of characters would not even add up right.
 QStringList clippedLines(const QString& text, const QFont& font, int width) {
-    QString flowing = text;
+    qsizetype laidOut = std::min(text.size(), qsizetype{shownLines} * width);
+    if (laidOut < text.size() && text[laidOut - 1].isHighSurrogate())
+        --laidOut;
+    const bool cut = laidOut < text.size();
+    QString flowing = text.first(laidOut);
     flowing.replace(u'\n', QChar::LineSeparator);
     QTextLayout layout(flowing, font);
     QTextOption option;
@@ -29,11 +35,13 @@ QStringList clippedLines(const QString& text, const QFont& font, int width) {
         lines.append(flowing.mid(line.textStart(), line.textLength()).trimmed());
     }
     layout.endLayout();
-    if (lines.size() > shownLines) {
-        QString rest = flowing.mid(starts[shownLines - 1]);
+    if (lines.size() > shownLines || cut) {
+        lines.resize(std::min(lines.size(), qsizetype{shownLines}));
+        QString rest = flowing.mid(starts[lines.size() - 1]);
         rest.replace(QChar::LineSeparator, u' ');
-        lines.resize(shownLines);
-        lines.back() = QFontMetrics(font).elidedText(rest.simplified(), Qt::ElideRight, width);
+        // What was not laid out is there all the same.
+        rest = rest.simplified() + (cut ? QStringLiteral("…") : QString());
+        lines.back() = QFontMetrics(font).elidedText(rest, Qt::ElideRight, width);
     }
     return lines;
 }

@@ -31,7 +31,7 @@ const Log cancelled{"cancel NSCocoaErrorDomain 3072"};
 // Posts also go out on a bus when there is one.
 class Platform final : public ShareRequest, public Notifier, public URLOpener {
 public:
-    Platform(Items items, std::optional<QDBusConnection> bus)
+    Platform(Items items, std::optional<QString> bus)
         : items_(std::move(items)) {
         if (bus)
             bus_.emplace(*bus);
@@ -128,7 +128,7 @@ struct Home {
 
 // The sheet on screen over a home; no items means no request. Controls are found by name.
 struct Window {
-    Window(Home& home, std::optional<Items> items, std::optional<QDBusConnection> bus = {})
+    Window(Home& home, std::optional<Items> items, std::optional<QString> bus = {})
         : platform(std::make_shared<Platform>(items.value_or(Items{}), bus))
         , sheet(SheetServices{items ? platform : nullptr, home.environment, home.disk, home.uuids,
                               std::make_shared<SystemClock>(), platform, platform}) {
@@ -229,7 +229,7 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
         std::optional<Items> items;
         if (test.request)
             items = Items{{std::nullopt, {home.file("gone.png")}}};
-        Window window(home, items, bus.connect());
+        Window window(home, items, bus.address());
         ASSERT_TRUE(!test.request || window.summaryShown());
         const int before = received.arrived();
         test.act(home, window);
@@ -389,9 +389,10 @@ TEST(ShareViewController, LaysOutTheSheetOnTheMarginsAndGapsOfItsTable) {
     EXPECT_GE(window.table().columnWidth(0), 280);
 }
 
-TEST(ShareViewController, CutsTheSummaryAndTheErrorLineAtTwoLinesAndReadsEveryControlOut) {
+TEST(ShareViewController, CutsLongTextsToWhatTheSheetShowsAndReadsEveryControlOut) {
     Home home;
-    const QString link = "https://example.org/" + QString(600, u'x');
+    // A picture's data as a link: too long for the widths of its characters to add up.
+    const QString link = "data:image/png;base64," + QString(8 << 20, u'A');
     const std::string longName = std::string(200, 'n') + ".png";
     Window window(home, Items{{std::nullopt, {makeURLProvider(QUrl(link)), home.file(longName)}}});
     ASSERT_TRUE(window.summaryShown());
@@ -409,6 +410,11 @@ TEST(ShareViewController, CutsTheSummaryAndTheErrorLineAtTwoLinesAndReadsEveryCo
     ASSERT_TRUE(window.settled());
     EXPECT_TRUE(error.wholeText().startsWith("Could not copy “nnn"));
     EXPECT_EQ(error.text().count(u'\n'), 1);
+    // So are titles, before a row measures them.
+    const auto* rows = qobject_cast<QStyledItemDelegate*>(window.table().itemDelegate());
+    const QString title = rows->displayText(link, QLocale());
+    EXPECT_LT(title.size(), 1000);
+    EXPECT_TRUE(link.startsWith(title.chopped(1)) && title.endsWith(u'…')) << title.size();
 
     // The red of the error line reads on a light window and on a dark one.
     const auto luminance = [](const QColor& colour) {
