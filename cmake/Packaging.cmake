@@ -32,9 +32,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded at run time, so no binary names them: Qt's Wayland platform, and xdg-open for the host URL.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland")
+# Loaded or started at run time, so no binary names them: Qt's Wayland platform, dbus-send for the
+# enqueue signal, and xdg-open for the host URL.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland, dbus-bin")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 # What a host application built against the library links too.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "nlohmann-json3-dev, uuid-dev, pkg-config")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "nlohmann-json3-dev, libsimdjson-dev, uuid-dev, pkg-config")
 include(CPack)

@@ -27,7 +27,7 @@ if grep -q '^/usr/bin/tovin-share$' "$scratch/contents"; then
         grep -qx "$file" "$scratch/contents" || fail "the package lacks $file"
     done
     depends=$(dpkg-deb -f "$package" Depends)
-    for dependency in qt6-wayland libqt6widgets6 libdbus-1-3; do
+    for dependency in qt6-wayland dbus-bin libqt6widgets6 libdbus-1-3; do
         echo "$depends" | grep -q "$dependency" || fail "no $dependency in Depends: $depends"
     done
 fi
