@@ -18,33 +18,13 @@ for program in "$share" "$host"; do
     fi
 done
 
-demo=$(mktemp -d)
-pids=
-cleanup() {
-    for pid in $pids; do
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
-    done
-    rm -rf "$demo"
-}
-trap cleanup EXIT
-trap 'exit 1' HUP INT PIPE TERM
-focused() {
-    [ "$(xdotool getwindowfocus)" = "$1" ]
-}
-await() {
-    for _ in $(seq 200); do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    echo "demo-share.sh: gave up waiting for: $*" >&2
-    exit 1
-}
+. "$data/../scripts/desktop-session.sh"
 
 # The display stays reachable when HOME moves: X finds its key through XAUTHORITY.
 [ -z "${DISPLAY:-}" ] || export XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}"
-HOME=$demo/home
-XDG_CONFIG_HOME=$demo/config
-XDG_DATA_HOME=$demo/data
+HOME=$scratch/home
+XDG_CONFIG_HOME=$scratch/config
+XDG_DATA_HOME=$scratch/data
 export HOME XDG_CONFIG_HOME XDG_DATA_HOME
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications"
 rm -f "$screenshot"
@@ -53,11 +33,11 @@ echo "Demo HOME: $HOME (removed at the end)"
 
 # The host URL's handler, registered for this demo only. The sheet gives the handler none of its
 # streams, so what it prints is kept and shown at the end.
-mkdir "$demo/bin"
+mkdir "$scratch/bin"
 printf '#!/bin/sh\n"%s" open "$@" | sed "s|^|[tovin-host open $1] |" >>"%s"\n' \
-    "$(cd "$programs" && pwd)/tovin-host" "$demo/handler.out" >"$demo/bin/tovin-host-open"
-chmod +x "$demo/bin/tovin-host-open"
-sed "s|^Exec=tovin-host open |Exec=$demo/bin/tovin-host-open |" \
+    "$(cd "$programs" && pwd)/tovin-host" "$scratch/handler.out" >"$scratch/bin/tovin-host-open"
+chmod +x "$scratch/bin/tovin-host-open"
+sed "s|^Exec=tovin-host open |Exec=$scratch/bin/tovin-host-open |" \
     "$data/desktop/com.brindlex.tovin.host.desktop" \
     >"$XDG_DATA_HOME/applications/com.brindlex.tovin.host.desktop"
 printf '[Default Applications]\nx-scheme-handler/tovin=com.brindlex.tovin.host.desktop\n' \
@@ -66,16 +46,12 @@ printf '[Default Applications]\nx-scheme-handler/tovin=com.brindlex.tovin.host.d
 # The session bus the sheet posts on: this session's, or a private one.
 if ! dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
     org.freedesktop.DBus.GetId >/dev/null 2>&1; then
-    DBUS_SESSION_BUS_ADDRESS=unix:path=$demo/bus
-    export DBUS_SESSION_BUS_ADDRESS
-    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" 2>/dev/null &
-    pids="$! $pids"
-    await test -S "$demo/bus"
+    start_session_bus
 fi
 echo
 echo "\$ tovin-host watch &    # prints each share as its signal arrives"
 "$host" watch &
-pids="$! $pids"
+stop_at_exit $!
 sleep 0.5
 
 sheet() {
@@ -97,20 +73,13 @@ if [ "$status" -eq 2 ]; then
     echo "No display here: the same sheet runs under Xvfb, driven by xdotool."
     unset WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_SESSION_DESKTOP DESKTOP_SESSION BROWSER
     if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-        XDG_RUNTIME_DIR=$demo/runtime
+        XDG_RUNTIME_DIR=$scratch/runtime
         export XDG_RUNTIME_DIR
         mkdir -m 700 "$XDG_RUNTIME_DIR"
     fi
-    # No reset when xdotool, its last client, leaves: it would refuse connections meanwhile.
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$demo/display" 2>/dev/null &
-    pids="$! $pids"
-    await test -s "$demo/display"
-    DISPLAY=:$(cat "$demo/display")
-    export DISPLAY
+    start_x_server
     (
-        await xdotool search --name '^Share with tovin$'
-        window=$(xdotool search --name '^Share with tovin$')
-        await focused "$window"
+        await_sheet
         xdotool type --delay 120 clim
         xdotool key --delay 300 Down Tab Tab
         xdotool type --delay 60 "Bringing the rope"
@@ -118,7 +87,7 @@ if [ "$status" -eq 2 ]; then
         import -window "$window" "$screenshot"
         xdotool key Return
     ) &
-    pids="$! $pids"
+    stop_at_exit $!
     sheet
 fi
 
@@ -129,8 +98,8 @@ case $status in
 esac
 [ ! -s "$screenshot" ] || echo "Screenshot of the sheet: $screenshot"
 if [ "$status" -eq 0 ]; then
-    await test -s "$demo/handler.out"
-    cat "$demo/handler.out"
+    await test -s "$scratch/handler.out"
+    cat "$scratch/handler.out"
 fi
 echo
 echo "\$ tovin-host outbox list --json"

@@ -5,37 +5,14 @@
 set -eu
 docs=$(cd "$(dirname "$0")" && pwd)
 programs=${1:-build/run/src/app}
-scratch=$(mktemp -d)
-pids=
-cleanup() {
-    for pid in $pids; do
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
-    done
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-await() {
-    for _ in $(seq 200); do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    echo "make-screenshots.sh: gave up waiting for: $*" >&2
-    exit 1
-}
-focused() {
-    [ "$(xdotool getwindowfocus)" = "$(xdotool search --name '^Share with tovin$')" ]
-}
+. "$docs/../scripts/desktop-session.sh"
 
 HOME=$scratch/home XDG_RUNTIME_DIR=$scratch/runtime
 export HOME XDG_RUNTIME_DIR
 mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 "$programs/tovin-host" chats write "$docs/../data/sample-chats.json" >/dev/null
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$scratch/display" 2>/dev/null &
-pids="$! $pids"
-await test -s "$scratch/display"
-DISPLAY=:$(cat "$scratch/display")
-export DISPLAY
+start_x_server
 
 # Opens the sheet on the sample share, runs the keys, saves the window as NAME, and cancels.
 shoot() {
@@ -45,7 +22,7 @@ shoot() {
         "$docs/../data/sample-photo.png" https://example.org/crag-report </dev/null \
         >/dev/null 2>&1 &
     sheet=$!
-    await focused
+    await_sheet
     for keys in "$@"; do
         case $keys in
         type:*) xdotool type --delay 40 "${keys#type:}" ;;
@@ -53,7 +30,7 @@ shoot() {
         esac
     done
     sleep 1
-    import -window "$(xdotool search --name '^Share with tovin$')" "$docs/$name"
+    import -window "$window" "$docs/$name"
     xdotool key Escape
     wait "$sheet" || true
 }

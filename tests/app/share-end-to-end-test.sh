@@ -7,30 +7,13 @@
 set -eu
 mode=$1 share=$2 host=$3 close_window=$4 source=$5
 
-scratch=$(mktemp -d)
-pids=
-cleanup() {
-    # Each ended before the next test may start its own on the same display or socket.
-    for pid in $pids; do
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
-    done
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+. "$source/scripts/desktop-session.sh"
 fail() {
     echo "share-end-to-end-test ($mode): $*" >&2
     for log in "$scratch"/*.err; do
         [ -s "$log" ] && echo "--- $log" >&2 && cat "$log" >&2
     done
     exit 1
-}
-# Waits up to twenty seconds for a command to succeed.
-await() {
-    for _ in $(seq 200); do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    fail "gave up waiting for: $*"
 }
 has() {
     grep -q -- "$2" "$1"
@@ -51,18 +34,8 @@ outbox=$HOME/Library/Containers/com.brindlex.tovin.share/Data/Documents/outbox
 "$host" chats write "$source/data/sample-chats.json" >/dev/null
 
 start_session() {
-    # No reset: a server resets when its last client leaves, refusing connections meanwhile, and
-    # xdotool's short connections would leave it so while tovin-share starts.
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$scratch/display" \
-        2>"$scratch/xvfb.err" &
-    pids="$pids $!"
-    await test -s "$scratch/display"
-    DISPLAY=:$(cat "$scratch/display")
-    DBUS_SESSION_BUS_ADDRESS=unix:path=$scratch/bus
-    export DISPLAY DBUS_SESSION_BUS_ADDRESS
-    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" 2>"$scratch/bus.err" &
-    pids="$pids $!"
-    await test -S "$scratch/bus"
+    start_x_server "$scratch/xvfb.err"
+    start_session_bus "$scratch/bus.err"
 }
 
 # Starts tovin-share with these arguments, standard input from $input, and waits until its
@@ -74,12 +47,7 @@ open_sheet() {
             status=$?
         echo "$status" >"$scratch/status"
     ) &
-    await xdotool search --name '^Share with tovin$'
-    window=$(xdotool search --name '^Share with tovin$')
-    await focused
-}
-focused() {
-    [ "$(xdotool getwindowfocus)" = "$window" ]
+    await_sheet
 }
 
 # Waits for tovin-share to end, and checks its exit status.
@@ -106,10 +74,10 @@ HANDLER
         >"$XDG_CONFIG_HOME/mimeapps.list"
 
     "$host" watch >"$scratch/watch.out" 2>"$scratch/watch.err" &
-    pids="$pids $!"
+    stop_at_exit $!
     dbus-monitor --session "type='signal',interface='com.brindlex.tovin.share'" \
         >"$scratch/signals" 2>"$scratch/monitor.err" &
-    pids="$pids $!"
+    stop_at_exit $!
     await has "$scratch/watch.err" "waiting for new shares"
     await has "$scratch/signals" "NameAcquired"
 
@@ -199,11 +167,11 @@ command-line)
 wayland)
     weston --backend=headless-backend.so --socket=wayland-test --idle-time=0 \
         >"$scratch/weston.err" 2>&1 &
-    pids="$pids $!"
+    stop_at_exit $!
     await test -S "$XDG_RUNTIME_DIR/wayland-test"
     WAYLAND_DISPLAY=wayland-test WAYLAND_DEBUG=client "$share" --text "on Wayland" \
         </dev/null >/dev/null 2>"$scratch/protocol" &
-    pids="$pids $!"
+    stop_at_exit $!
     await has "$scratch/protocol" 'xdg_toplevel@[0-9]*\.set_title("Share with tovin")'
     ;;
 *)

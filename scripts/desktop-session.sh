@@ -1,0 +1,66 @@
+# A private desktop for the scripts that drive the real sheet (the demo, the screenshots, the
+# end-to-end test): a scratch folder, an X server and a session bus of their own, all gone at exit.
+# Sourced, not run. Defines $scratch; a script may define its own `fail` after sourcing this.
+
+scratch=$(mktemp -d)
+pids=
+# Newest first, so clients end before their servers, and each is ended before whatever runs next
+# may start its own on the same display or socket.
+cleanup() {
+    for pid in $pids; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+trap 'exit 1' HUP INT PIPE TERM
+
+# Ends the process PID at exit.
+stop_at_exit() {
+    pids="$1 $pids"
+}
+
+fail() {
+    echo "$(basename "$0"): $*" >&2
+    exit 1
+}
+
+# Waits up to twenty seconds for a command to succeed.
+await() {
+    for _ in $(seq 200); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    fail "gave up waiting for: $*"
+}
+
+# Starts an X server on a free display, its errors to LOG (default: dropped), and exports DISPLAY.
+start_x_server() {
+    # No reset: a server resets when its last client leaves, refusing connections meanwhile, and
+    # xdotool's short connections would leave it so while tovin-share starts.
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$scratch/display" \
+        2>"${1:-/dev/null}" &
+    stop_at_exit $!
+    await test -s "$scratch/display"
+    DISPLAY=:$(cat "$scratch/display")
+    export DISPLAY
+}
+
+# Starts a session bus, its errors to LOG (default: dropped), and exports its address.
+start_session_bus() {
+    DBUS_SESSION_BUS_ADDRESS=unix:path=$scratch/bus
+    export DBUS_SESSION_BUS_ADDRESS
+    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" 2>"${1:-/dev/null}" &
+    stop_at_exit $!
+    await test -S "$scratch/bus"
+}
+
+# Waits until the sheet's window is open and has the keyboard focus, and sets $window to it.
+await_sheet() {
+    await xdotool search --name '^Share with tovin$'
+    window=$(xdotool search --name '^Share with tovin$')
+    await focused
+}
+focused() {
+    [ "$(xdotool getwindowfocus)" = "$window" ]
+}
