@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/Environment.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -9,18 +11,35 @@
 #include <filesystem>
 #include <initializer_list>
 #include <linux/magic.h>
+#include <optional>
 #include <spawn.h>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
 
-// What the contract library's benchmarks share: timing, medians and the printed ratio.
+// What the benchmarks share: timing, medians, the printed ratio, and a home of their own.
 namespace tovin::bench {
+
+// An environment holding only "HOME", so that a benchmark's shared folder lies in its scratch
+// folder.
+class Home final : public Environment {
+public:
+    explicit Home(std::filesystem::path path)
+        : path_(std::move(path)) {}
+    std::optional<std::string> variable(std::string_view name) const override {
+        return name == "HOME" ? std::optional(path_.string()) : std::nullopt;
+    }
+
+private:
+    std::filesystem::path path_;
+};
 
 // Wall-clock seconds that `work` takes.
 template <class Work> double secondsFor(Work&& work) {

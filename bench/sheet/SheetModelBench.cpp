@@ -20,17 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace tovin;
 
-class Home final : public Environment {
-public:
-    explicit Home(fs::path path)
-        : path_(std::move(path)) {}
-    std::optional<std::string> variable(std::string_view name) const override {
-        return name == "HOME" ? std::optional(path_.string()) : std::nullopt;
-    }
-
-private:
-    fs::path path_;
-};
+using bench::Home;
 
 // Titles of one to three words: mostly ASCII names, some in other scripts, accents or emoji.
 std::vector<ChatListSnapshot::Entry> makeChats(std::size_t count) {

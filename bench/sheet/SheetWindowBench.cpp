@@ -29,17 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace tovin;
 
-class Home final : public Environment {
-public:
-    explicit Home(fs::path path)
-        : path_(std::move(path)) {}
-    std::optional<std::string> variable(std::string_view name) const override {
-        return name == "HOME" ? std::optional(path_.string()) : std::nullopt;
-    }
-
-private:
-    fs::path path_;
-};
+using bench::Home;
 
 // A request sharing one text: the sheet's summary line has something to show.
 class TextRequest final : public ShareRequest {
