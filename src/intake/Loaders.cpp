@@ -24,19 +24,32 @@ namespace {
 // accepts. Runs on the provider's thread.
 template <typename T> using Conversion = std::function<std::optional<T>(const LoadedItem::Item&)>;
 
-// Where a completion handler leaves its outcome for the loader waiting on the main thread.
+template <typename T> using Outcome = std::variant<std::monostate, T, std::exception_ptr>;
+
+// Where a load's outcome meets the loader waiting on the main thread.
 template <typename T> struct Rendezvous {
     // Taken by whichever settles the load first: the completion handler, or a load that threw.
     std::atomic<bool> settled = false;
     // Written once, by whoever settled the load, before the loader is woken.
-    std::variant<std::monostate, T, std::exception_ptr> outcome;
+    Outcome<T> outcome;
     // The suspended loader; touched on the main thread only.
     std::coroutine_handle<> waiter;
 };
 
+// Settles the load with what `make` returns, unless it is settled already, and wakes the loader on
+// the main thread through the event loop, whatever thread this runs on.
+template <typename T, typename Make>
+void settleOnce(const std::shared_ptr<Rendezvous<T>>& rendezvous, Make make) {
+    if (rendezvous->settled.exchange(true))
+        return;
+    rendezvous->outcome = make();
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [rendezvous] { rendezvous->waiter.resume(); },
+        Qt::QueuedConnection);
+}
+
 template <typename T>
-std::variant<std::monostate, T, std::exception_ptr>
-settle(const LoadedItem& loaded, IntakeError failure, const Conversion<T>& convert) {
+Outcome<T> outcomeOf(const LoadedItem& loaded, IntakeError failure, const Conversion<T>& convert) {
     try {
         if (loaded.error)
             throw std::system_error(*loaded.error);
@@ -48,8 +61,7 @@ settle(const LoadedItem& loaded, IntakeError failure, const Conversion<T>& conve
     }
 }
 
-// Suspends a loader until the provider's completion handler has run, then resumes it on the
-// main thread through the event loop, whatever thread the handler ran on.
+// Suspends a loader until its load has settled, then resumes it on the main thread.
 template <typename T> class LoadAwaiter {
 public:
     LoadAwaiter(const ItemProvider& provider, std::string_view typeIdentifier, IntakeError failure,
@@ -61,29 +73,20 @@ public:
 
     bool await_ready() const noexcept { return false; }
 
-    bool await_suspend(std::coroutine_handle<> waiter) {
+    void await_suspend(std::coroutine_handle<> waiter) {
         rendezvous_->waiter = waiter;
         // Held until the load has returned or thrown, so that a throwing load settles before its
         // dropped completion can.
         const ItemCompletion completion([rendezvous = rendezvous_, failure = failure_,
                                          convert = std::move(convert_)](LoadedItem loaded) {
-            if (rendezvous->settled.exchange(true))
-                return;
-            rendezvous->outcome = settle(loaded, failure, convert);
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [rendezvous] { rendezvous->waiter.resume(); },
-                Qt::QueuedConnection);
+            settleOnce(rendezvous, [&] { return outcomeOf(loaded, failure, convert); });
         });
         try {
             provider_.loadItem(typeIdentifier_, completion);
-            return true;
         } catch (...) {
-            // A load that could not start fails like a provider's error, unless its completion
-            // has already been called and will wake the loader.
-            if (rendezvous_->settled.exchange(true))
-                return true;
-            rendezvous_->outcome = std::current_exception();
-            return false;
+            // A load that could not start fails like a provider's error.
+            settleOnce(rendezvous_,
+                       [error = std::current_exception()] { return Outcome<T>(error); });
         }
     }
 
