@@ -59,54 +59,35 @@ QCoro::Task<Filing> collect(std::shared_ptr<const ItemProvider> provider,
 
 } // namespace
 
-// What walks need of their intake. Only the intake owns it: a walk watches it, and the owner's
-// lifetime, to learn whether the two still exist.
-struct ShareIntake::Context {
-    SharedContentOwner& owner;
-    std::weak_ptr<const bool> ownerLifetime;
-    std::shared_ptr<FileManager> fileManager;
-    std::shared_ptr<UUIDSource> uuidSource;
-
-    // The walk's context while its intake and owner both exist; none once either is gone.
-    static std::shared_ptr<Context> live(const std::weak_ptr<Context>& walk) {
-        auto context = walk.lock();
-        return context && !context->ownerLifetime.expired() ? context : nullptr;
-    }
-
-    // Files into the owner's content; false, touching nothing, when the walk must end instead.
-    static bool file(const std::weak_ptr<Context>& walk, const Filing& filing) {
-        const auto context = live(walk);
-        if (context)
-            filing(context->owner.sharedContent());
-        return context != nullptr;
-    }
-};
-
 ShareIntake::ShareIntake(SharedContentOwner& owner, std::shared_ptr<FileManager> fileManager,
                          std::shared_ptr<UUIDSource> uuidSource)
-    : context_(std::make_shared<Context>(
-          Context{owner, owner.lifetime_, std::move(fileManager), std::move(uuidSource)})) {}
+    : owner_(owner)
+    , fileManager_(std::move(fileManager))
+    , uuidSource_(std::move(uuidSource)) {}
 
 QCoro::Task<> ShareIntake::loadSharedItems(std::optional<std::vector<InputItem>> inputItems) {
     if (!inputItems)
         co_return;
-    // The intake may be gone whenever the walk resumes: from here on the walk holds what it needs
-    // and reaches the owner through `walk` alone.
-    const std::weak_ptr<Context> walk = context_;
-    const auto fileManager = context_->fileManager;
-    const auto uuidSource = context_->uuidSource;
+    // The intake and the owner may be gone whenever the walk resumes: the walk holds what it needs
+    // and, once resumed, touches the owner only after finding both still there.
+    SharedContentOwner& owner = owner_;
+    const auto fileManager = fileManager_;
+    const auto uuidSource = uuidSource_;
+    const auto alive = [intake = std::weak_ptr(lifetime_),
+                        ownerLifetime = std::weak_ptr(owner.lifetime_)] {
+        return !intake.expired() && !ownerLifetime.expired();
+    };
     for (const auto& item : *inputItems) {
-        const auto& text = item.contentText;
-        if (text && !text->isEmpty() &&
-            !Context::file(walk, [&](SharedContent& content) { fileText(content, *text); }))
-            co_return;
+        if (item.contentText && !item.contentText->isEmpty())
+            fileText(owner.sharedContent(), *item.contentText);
         for (const auto& provider : item.attachments) {
-            if (!Context::file(walk, co_await collect(provider, fileManager, uuidSource)))
+            const auto filing = co_await collect(provider, fileManager, uuidSource);
+            if (!alive())
                 co_return;
+            filing(owner.sharedContent());
         }
     }
-    if (const auto context = Context::live(walk))
-        context->owner.updateSummary();
+    owner.updateSummary();
 }
 
 } // namespace tovin

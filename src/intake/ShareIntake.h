@@ -49,8 +49,11 @@ public:
     QCoro::Task<> loadSharedItems(std::optional<std::vector<InputItem>> inputItems);
 
 private:
-    struct Context;
-    std::shared_ptr<Context> context_;
+    SharedContentOwner& owner_;
+    std::shared_ptr<FileManager> fileManager_;
+    std::shared_ptr<UUIDSource> uuidSource_;
+    // Expires with the intake.
+    std::shared_ptr<const bool> lifetime_ = std::make_shared<const bool>();
 };
 
 } // namespace tovin
