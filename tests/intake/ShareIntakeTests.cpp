@@ -18,11 +18,13 @@ std::shared_ptr<FakeProvider> fake(Answers answers) {
 // The sheet's side of the intake, which must only be touched on the main thread.
 class Owner final : public SharedContentOwner {
 public:
-    SharedContent& sharedContent() override { return checked(content); }
-    void updateSummary() override { ++checked(summaries); }
-    template <typename T> static T& checked(T& field) {
-        EXPECT_TRUE(test::onMainThread());
-        return field;
+    SharedContent& sharedContent() override {
+        EXPECT_TRUE(onMainThread());
+        return content;
+    }
+    void updateSummary() override {
+        EXPECT_TRUE(onMainThread());
+        ++summaries;
     }
 
     SharedContent content;
@@ -42,18 +44,21 @@ protected:
 
 TEST_F(ShareIntakeWalk, FilesTheFirstTextTheLastLinkAndEveryFileInOrderThenTheSummaryOnce) {
     const auto file = [](const char* path) { return makeFileProvider(path); };
-    walk(Items{{"",
-                {makeTextProvider("attached"), makeURLProvider(QUrl("https://one.example/")),
-                 file("/tmp/photo.png"), file("/tmp/report.pdf")}},
-               {"second",
-                {file("/tmp/SCAN.JPG"), file("/tmp/photo.png"), file("/tmp/README"),
-                 makeURLProvider(QUrl("https://two.example/a b"))}}});
+    walk(Items{
+        {"",
+         {makeTextProvider("attached"), makeURLProvider(QUrl("https://one.example/")),
+          file("/tmp/photo.png"), file("/tmp/report.pdf"), file("/tmp/.png")}},
+        {"second",
+         {file("/tmp/SCAN.JPG"), file("/tmp/photo.png"), file("/tmp.d/README"), file("/tmp/a.webp"),
+          file("/tmp/a.png.txt"), makeURLProvider(QUrl("https://two.example/a b"))}}});
+    // A file is an image by the text after the last dot of its name.
     const auto url = [](const char* path) { return QUrl::fromLocalFile(path); };
-    EXPECT_EQ(owner->content,
-              (SharedContent{"attached",
-                             "https://two.example/a%20b",
-                             {url("/tmp/photo.png"), url("/tmp/SCAN.JPG"), url("/tmp/photo.png")},
-                             {url("/tmp/report.pdf"), url("/tmp/README")}}));
+    EXPECT_EQ(owner->content, (SharedContent{"attached",
+                                             "https://two.example/a%20b",
+                                             {url("/tmp/photo.png"), url("/tmp/SCAN.JPG"),
+                                              url("/tmp/photo.png"), url("/tmp/a.webp")},
+                                             {url("/tmp/report.pdf"), url("/tmp/.png"),
+                                              url("/tmp.d/README"), url("/tmp/a.png.txt")}}));
     EXPECT_EQ(owner->summaries, 1);
 
     // An empty content text is passed over; an empty text loaded from an attachment is not.
