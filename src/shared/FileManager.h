@@ -53,14 +53,10 @@ public:
     // them.
     virtual std::uintmax_t contentSize(const std::filesystem::path& source) = 0;
 
-    // The folder's immediate children whose names do not begin with a dot, in the order the file
-    // system gives them.
+    // Every immediate child of the folder, hidden ones included, in the order the file system
+    // gives them.
     virtual std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) = 0;
-
-    // Every child of the folder, hidden ones included, in the order the file system gives them.
-    virtual std::vector<std::filesystem::path>
-    allContentsOfDirectory(const std::filesystem::path& folder) = 0;
 
     // Whether the item exists and is a folder, a symbolic link counting as what it points to.
     // Never throws: an item that cannot be examined is not a folder.

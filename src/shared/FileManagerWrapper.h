@@ -28,10 +28,6 @@ public:
     contentsOfDirectory(const std::filesystem::path& folder) override {
         return target_->contentsOfDirectory(folder);
     }
-    std::vector<std::filesystem::path>
-    allContentsOfDirectory(const std::filesystem::path& folder) override {
-        return target_->allContentsOfDirectory(folder);
-    }
     bool isDirectory(const std::filesystem::path& item) override {
         return target_->isDirectory(item);
     }

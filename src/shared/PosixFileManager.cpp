@@ -335,15 +335,6 @@ std::uintmax_t PosixFileManager::contentSize(const fs::path& source) {
 
 std::vector<fs::path> PosixFileManager::contentsOfDirectory(const fs::path& folder) {
     std::vector<fs::path> children;
-    for (const fs::directory_entry& child : fs::directory_iterator(folder)) {
-        if (!child.path().filename().native().starts_with('.'))
-            children.push_back(child.path());
-    }
-    return children;
-}
-
-std::vector<fs::path> PosixFileManager::allContentsOfDirectory(const fs::path& folder) {
-    std::vector<fs::path> children;
     for (const fs::directory_entry& child : fs::directory_iterator(folder))
         children.push_back(child.path());
     return children;

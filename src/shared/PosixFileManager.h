@@ -22,8 +22,6 @@ public:
     std::uintmax_t contentSize(const std::filesystem::path& source) override;
     std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) override;
-    std::vector<std::filesystem::path>
-    allContentsOfDirectory(const std::filesystem::path& folder) override;
     bool isDirectory(const std::filesystem::path& item) override;
     std::optional<std::chrono::system_clock::time_point>
     modificationDate(const std::filesystem::path& item) override;
