@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -79,13 +80,15 @@ public:
     virtual void moveItem(const std::filesystem::path& source,
                           const std::filesystem::path& destination) = 0;
 
-    // All the bytes of the file. Anything but a regular file is refused without waiting on it.
-    virtual std::string readFile(const std::filesystem::path& file) = 0;
-
     // All the bytes of the file when it holds at most `maximumSize` of them; a larger file is
     // refused with `std::errc::file_too_large`, having read no more than one byte past that.
-    // Anything but a regular file is refused as by `readFile(file)`.
+    // Anything but a regular file is refused without waiting on it.
     virtual std::string readFile(const std::filesystem::path& file, std::size_t maximumSize) = 0;
+
+    // All the bytes of the file, refused as by `readFile(file, maximumSize)`.
+    std::string readFile(const std::filesystem::path& file) {
+        return readFile(file, std::numeric_limits<std::size_t>::max());
+    }
 
     virtual void writeFile(const std::filesystem::path& file, std::string_view bytes,
                            WriteMode mode) = 0;

@@ -43,9 +43,7 @@ public:
                   const std::filesystem::path& destination) override {
         target_->moveItem(source, destination);
     }
-    std::string readFile(const std::filesystem::path& file) override {
-        return target_->readFile(file);
-    }
+    using FileManager::readFile;
     std::string readFile(const std::filesystem::path& file, std::size_t maximumSize) override {
         return target_->readFile(file, maximumSize);
     }

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <limits>
 #include <linux/fs.h>
 #include <memory>
 #include <random>
@@ -380,10 +379,6 @@ void PosixFileManager::moveItem(const fs::path& source, const fs::path& destinat
         moved = ::rename(source.c_str(), destination.c_str());
     if (moved != 0)
         fail("cannot move", source, destination);
-}
-
-std::string PosixFileManager::readFile(const fs::path& file) {
-    return readFile(file, std::numeric_limits<std::size_t>::max());
 }
 
 std::string PosixFileManager::readFile(const fs::path& file, std::size_t maximumSize) {

@@ -29,7 +29,7 @@ public:
     void removeItem(const std::filesystem::path& item) override;
     void moveItem(const std::filesystem::path& source,
                   const std::filesystem::path& destination) override;
-    std::string readFile(const std::filesystem::path& file) override;
+    using FileManager::readFile;
     std::string readFile(const std::filesystem::path& file, std::size_t maximumSize) override;
     void writeFile(const std::filesystem::path& file, std::string_view bytes,
                    WriteMode mode) override;
