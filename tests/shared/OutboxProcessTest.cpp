@@ -1,4 +1,3 @@
-#include "shared/ChatListSnapshot.h"
 #include "shared/PosixFileManager.h"
 #include "shared/ShareOutbox.h"
 #include "support/TemporaryFolder.h"
@@ -171,30 +170,6 @@ TEST_F(OutboxProcessTest, ARemoverKilledAtAnyMomentLeavesNoListedEntryWithFilesM
             for (const fs::path& file : share.attachmentURLs())
                 ASSERT_TRUE(fs::exists(file)) << share.id << " is listed without " << file;
         }
-    }
-}
-
-TEST_F(OutboxProcessTest, ASnapshotWriterKilledAtAnyMomentLeavesNoTemporaryFileForLong) {
-    const fs::path file = folder / "chats.json";
-    std::vector<ChatListSnapshot::Entry> chats;
-    for (std::int64_t id = 0; id < 100'000; ++id)
-        chats.push_back({id, "chat number " + std::to_string(id)});
-    for (int kill = 1; kill <= 20; ++kill) {
-        Process writer([&] {
-            for (;;) {
-                ChatListSnapshot::write(chats, file, *disk);
-                say("written");
-            }
-        });
-        ASSERT_EQ(writer.nextLine(), "written");
-        pause(100000);
-        writer.kill();
-        // An hour later, the next writer finds whatever was left.
-        for (const fs::directory_entry& item : fs::directory_iterator(folder.path()))
-            fs::last_write_time(item, fs::file_time_type::clock::now() - std::chrono::hours(1));
-        ChatListSnapshot::write({{1, "next"}}, file, *disk);
-        for (const fs::directory_entry& item : fs::directory_iterator(folder.path()))
-            EXPECT_FALSE(item.path().filename().native().starts_with(".chats.json")) << item;
     }
 }
 
