@@ -17,24 +17,19 @@ using nlohmann::json;
 
 // The `number`th element of the snapshot.
 Entry decodeEntry(JSONValue& element, std::size_t number) {
-    const auto fault = [number](const std::string& what) {
-        return DecodeError("element " + std::to_string(number) + " " + what);
-    };
-    if (detail::typeOf(element) != JSONType::object)
-        throw fault("is not an object: " + detail::excerpt(element));
+    const detail::ElementFault fault("element", number);
     std::optional<std::int64_t> id;
     std::optional<std::string_view> title;
-    detail::forEachMember(element, [&](std::string_view key, JSONValue& value) {
+    detail::forEachMember(element, fault, [&](std::string_view key, JSONValue& value) {
         if (key == "id") {
-            const std::optional<std::string_view> text = detail::numberText(value);
-            id = text ? detail::parseExactInt64(*text) : std::nullopt;
+            id = detail::int64Value(value);
             if (!id)
-                throw fault(R"(has an "id" that is not an integer in the signed 64-bit range: )" +
-                            detail::excerpt(value));
+                throw fault(R"(has an "id" that is not an integer in the signed 64-bit range)",
+                            value);
         } else if (key == "title") {
             title = detail::stringValue(value);
             if (!title)
-                throw fault(R"(has a "title" that is not a string: )" + detail::excerpt(value));
+                throw fault(R"(has a "title" that is not a string)", value);
         } else {
             detail::validate(value);
         }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,14 +54,10 @@ public:
     // them.
     virtual std::uintmax_t contentSize(const std::filesystem::path& source) = 0;
 
-    // The folder's immediate children whose names do not begin with a dot, in the order the file
-    // system gives them.
+    // Every immediate child of the folder, hidden ones included, in the order the file system
+    // gives them.
     virtual std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) = 0;
-
-    // Every child of the folder, hidden ones included, in the order the file system gives them.
-    virtual std::vector<std::filesystem::path>
-    allContentsOfDirectory(const std::filesystem::path& folder) = 0;
 
     // Whether the item exists and is a folder, a symbolic link counting as what it points to.
     // Never throws: an item that cannot be examined is not a folder.
@@ -83,13 +80,15 @@ public:
     virtual void moveItem(const std::filesystem::path& source,
                           const std::filesystem::path& destination) = 0;
 
-    // All the bytes of the file. Anything but a regular file is refused without waiting on it.
-    virtual std::string readFile(const std::filesystem::path& file) = 0;
-
     // All the bytes of the file when it holds at most `maximumSize` of them; a larger file is
     // refused with `std::errc::file_too_large`, having read no more than one byte past that.
-    // Anything but a regular file is refused as by `readFile(file)`.
+    // Anything but a regular file is refused without waiting on it.
     virtual std::string readFile(const std::filesystem::path& file, std::size_t maximumSize) = 0;
+
+    // All the bytes of the file, refused as by `readFile(file, maximumSize)`.
+    std::string readFile(const std::filesystem::path& file) {
+        return readFile(file, std::numeric_limits<std::size_t>::max());
+    }
 
     virtual void writeFile(const std::filesystem::path& file, std::string_view bytes,
                            WriteMode mode) = 0;

@@ -28,10 +28,6 @@ public:
     contentsOfDirectory(const std::filesystem::path& folder) override {
         return target_->contentsOfDirectory(folder);
     }
-    std::vector<std::filesystem::path>
-    allContentsOfDirectory(const std::filesystem::path& folder) override {
-        return target_->allContentsOfDirectory(folder);
-    }
     bool isDirectory(const std::filesystem::path& item) override {
         return target_->isDirectory(item);
     }
@@ -47,9 +43,7 @@ public:
                   const std::filesystem::path& destination) override {
         target_->moveItem(source, destination);
     }
-    std::string readFile(const std::filesystem::path& file) override {
-        return target_->readFile(file);
-    }
+    using FileManager::readFile;
     std::string readFile(const std::filesystem::path& file, std::size_t maximumSize) override {
         return target_->readFile(file, maximumSize);
     }

@@ -126,6 +126,63 @@ DecodeError invalid(const simdjson::simdjson_error& error, std::optional<std::si
                        error.what());
 }
 
+// The value of a JSON number's text when it is an integer in the signed 64-bit range.
+std::optional<std::int64_t> exactInt64(std::string_view text) {
+    const std::optional<NumberParts> parts = splitNumber(text);
+    if (!parts)
+        return std::nullopt;
+    if (parts->fraction.empty() && parts->exponent == 0) {
+        std::int64_t value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return error == std::errc() ? std::optional(value) : std::nullopt;
+    }
+
+    // The value is `digits` without its leading and trailing zeros, times ten to the power of
+    // `exponent`.
+    std::string digits(parts->integer);
+    digits += parts->fraction;
+    std::int64_t exponent = parts->exponent - static_cast<std::int64_t>(parts->fraction.size());
+    const std::size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos)
+        return 0;
+    const std::size_t last = digits.find_last_not_of('0');
+    exponent += static_cast<std::int64_t>(digits.size() - 1 - last);
+    // Nineteen digits hold every magnitude up to 2^63, and no more than fit 64 bits.
+    constexpr std::int64_t maximumDigits = 19;
+    if (exponent < 0 || static_cast<std::int64_t>(last + 1 - first) + exponent > maximumDigits)
+        return std::nullopt;
+    std::uint64_t magnitude = 0;
+    std::from_chars(digits.data() + first, digits.data() + last + 1, magnitude);
+    for (; exponent > 0; --exponent)
+        magnitude *= 10;
+    constexpr std::uint64_t positiveLimit = std::numeric_limits<std::int64_t>::max();
+    if (magnitude > positiveLimit + (parts->negative ? 1 : 0))
+        return std::nullopt;
+    return parts->negative ? static_cast<std::int64_t>(0 - magnitude)
+                           : static_cast<std::int64_t>(magnitude);
+}
+
+// `value` as the document writes it, cut short enough to quote in a message.
+std::string excerpt(JSONValue& value) {
+    switch (typeOf(value)) {
+    case JSONType::array:
+        return "[…]";
+    case JSONType::object:
+        return "{…}";
+    default:
+        break;
+    }
+    constexpr std::size_t longest = 40;
+    const std::string_view text = tokenOf(value);
+    if (text.size() <= longest)
+        return std::string(text);
+    // Cut between characters, not inside one.
+    std::size_t end = longest;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return std::string(text.substr(0, end)) + "…";
+}
+
 } // namespace
 
 void readJSON(std::string_view json, JSONType rootType, const std::string& wrongRoot,
@@ -185,59 +242,25 @@ void validate(JSONValue& value) {
     validate(value, 0);
 }
 
-std::optional<std::int64_t> parseExactInt64(std::string_view text) {
-    const std::optional<NumberParts> parts = splitNumber(text);
-    if (!parts)
-        return std::nullopt;
-    if (parts->fraction.empty() && parts->exponent == 0) {
-        std::int64_t value = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        return error == std::errc() ? std::optional(value) : std::nullopt;
-    }
-
-    // The value is `digits` without its leading and trailing zeros, times ten to the power of
-    // `exponent`.
-    std::string digits(parts->integer);
-    digits += parts->fraction;
-    std::int64_t exponent = parts->exponent - static_cast<std::int64_t>(parts->fraction.size());
-    const std::size_t first = digits.find_first_not_of('0');
-    if (first == std::string::npos)
-        return 0;
-    const std::size_t last = digits.find_last_not_of('0');
-    exponent += static_cast<std::int64_t>(digits.size() - 1 - last);
-    // Nineteen digits hold every magnitude up to 2^63, and no more than fit 64 bits.
-    constexpr std::int64_t maximumDigits = 19;
-    if (exponent < 0 || static_cast<std::int64_t>(last + 1 - first) + exponent > maximumDigits)
-        return std::nullopt;
-    std::uint64_t magnitude = 0;
-    std::from_chars(digits.data() + first, digits.data() + last + 1, magnitude);
-    for (; exponent > 0; --exponent)
-        magnitude *= 10;
-    constexpr std::uint64_t positiveLimit = std::numeric_limits<std::int64_t>::max();
-    if (magnitude > positiveLimit + (parts->negative ? 1 : 0))
-        return std::nullopt;
-    return parts->negative ? static_cast<std::int64_t>(0 - magnitude)
-                           : static_cast<std::int64_t>(magnitude);
+std::optional<std::int64_t> int64Value(JSONValue& value) {
+    const std::optional<std::string_view> text = numberText(value);
+    return text ? exactInt64(*text) : std::nullopt;
 }
 
-std::string excerpt(JSONValue& value) {
-    switch (typeOf(value)) {
-    case JSONType::array:
-        return "[…]";
-    case JSONType::object:
-        return "{…}";
-    default:
-        break;
-    }
-    constexpr std::size_t longest = 40;
-    const std::string_view text = tokenOf(value);
-    if (text.size() <= longest)
-        return std::string(text);
-    // Cut between characters, not inside one.
-    std::size_t end = longest;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return std::string(text.substr(0, end)) + "…";
+DecodeError faultIn(JSONValue& value, const std::string& what) {
+    return DecodeError(what + ": " + excerpt(value));
+}
+
+std::string ElementFault::name() const {
+    return std::string(noun_) + " " + std::to_string(number_);
+}
+
+DecodeError ElementFault::operator()(const std::string& what) const {
+    return DecodeError(name() + " " + what);
+}
+
+DecodeError ElementFault::operator()(const std::string& what, JSONValue& value) const {
+    return faultIn(value, name() + " " + what);
 }
 
 } // namespace tovin::detail

@@ -68,13 +68,40 @@ template <class Each> void forEachMember(JSONValue& value, Each&& each) {
     }
 }
 
-// The value of a JSON number's text when it is an integer in the signed 64-bit range, whatever
-// its notation (3, 3.0, 0.3e1 and 1e3 alike); exact at both limits, with no rounding. No value
-// for anything else, text that is not a JSON number included.
-std::optional<std::int64_t> parseExactInt64(std::string_view numberText);
+// The value of the number `value` when it is an integer in the signed 64-bit range, whatever its
+// notation (3, 3.0, 0.3e1 and 1e3 alike), judged on its text: exact at both limits, with no
+// rounding. No value for anything else.
+std::optional<std::int64_t> int64Value(JSONValue& value);
 
-// `value` as the document writes it (a string with its quotes and escapes, an array or object as
-// "[…]" or "{…}"), cut short enough to quote in a message.
-std::string excerpt(JSONValue& value);
+// The fault of a value: `what`, then the value as the document writes it (a string with its quotes
+// and escapes, an array or object as "[…]" or "{…}"), cut short enough to quote in a message.
+DecodeError faultIn(JSONValue& value, const std::string& what);
+
+// The faults of the `number`th element (from 1) of a list, which their messages name as `noun` and
+// the number, as in: element 2 has no "id". The name is spelt out only when one is thrown.
+class ElementFault {
+public:
+    ElementFault(const char* noun, std::size_t number)
+        : noun_(noun)
+        , number_(number) {}
+
+    DecodeError operator()(const std::string& what) const;
+    DecodeError operator()(const std::string& what, JSONValue& value) const;
+
+private:
+    std::string name() const;
+
+    const char* noun_;
+    std::size_t number_;
+};
+
+// Calls `each` as `forEachMember` does when the list element `element` is an object; throws
+// `fault("is not an object", element)` when it is not.
+template <class Each>
+void forEachMember(JSONValue& element, const ElementFault& fault, Each&& each) {
+    if (typeOf(element) != JSONType::object)
+        throw fault("is not an object", element);
+    forEachMember(element, std::forward<Each>(each));
+}
 
 } // namespace tovin::detail

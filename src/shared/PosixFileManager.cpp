@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <limits>
 #include <linux/fs.h>
 #include <memory>
 #include <random>
@@ -335,15 +334,6 @@ std::uintmax_t PosixFileManager::contentSize(const fs::path& source) {
 
 std::vector<fs::path> PosixFileManager::contentsOfDirectory(const fs::path& folder) {
     std::vector<fs::path> children;
-    for (const fs::directory_entry& child : fs::directory_iterator(folder)) {
-        if (!child.path().filename().native().starts_with('.'))
-            children.push_back(child.path());
-    }
-    return children;
-}
-
-std::vector<fs::path> PosixFileManager::allContentsOfDirectory(const fs::path& folder) {
-    std::vector<fs::path> children;
     for (const fs::directory_entry& child : fs::directory_iterator(folder))
         children.push_back(child.path());
     return children;
@@ -389,10 +379,6 @@ void PosixFileManager::moveItem(const fs::path& source, const fs::path& destinat
         moved = ::rename(source.c_str(), destination.c_str());
     if (moved != 0)
         fail("cannot move", source, destination);
-}
-
-std::string PosixFileManager::readFile(const fs::path& file) {
-    return readFile(file, std::numeric_limits<std::size_t>::max());
 }
 
 std::string PosixFileManager::readFile(const fs::path& file, std::size_t maximumSize) {

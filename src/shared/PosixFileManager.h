@@ -22,8 +22,6 @@ public:
     std::uintmax_t contentSize(const std::filesystem::path& source) override;
     std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) override;
-    std::vector<std::filesystem::path>
-    allContentsOfDirectory(const std::filesystem::path& folder) override;
     bool isDirectory(const std::filesystem::path& item) override;
     std::optional<std::chrono::system_clock::time_point>
     modificationDate(const std::filesystem::path& item) override;
@@ -31,7 +29,7 @@ public:
     void removeItem(const std::filesystem::path& item) override;
     void moveItem(const std::filesystem::path& source,
                   const std::filesystem::path& destination) override;
-    std::string readFile(const std::filesystem::path& file) override;
+    using FileManager::readFile;
     std::string readFile(const std::filesystem::path& file, std::size_t maximumSize) override;
     void writeFile(const std::filesystem::path& file, std::string_view bytes,
                    WriteMode mode) override;

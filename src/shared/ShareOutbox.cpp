@@ -147,7 +147,7 @@ ShareOutbox::copyAttachments(const std::vector<AttachmentSource>& attachments,
 std::vector<fs::path> ShareOutbox::removeLeftovers(std::chrono::seconds age) const {
     std::vector<fs::path> children;
     try {
-        children = fileManager_->allContentsOfDirectory(outboxURL_);
+        children = fileManager_->contentsOfDirectory(outboxURL_);
     } catch (const std::exception&) {
         return {};
     }
@@ -197,7 +197,8 @@ std::vector<ShareOutbox::PendingShare> ShareOutbox::pending() const {
     }
     std::vector<PendingShare> shares;
     for (const fs::path& child : children) {
-        if (!fileManager_->isDirectory(child))
+        // Hidden folders are removals under way, or not the outbox's.
+        if (child.filename().native().starts_with('.') || !fileManager_->isDirectory(child))
             continue;
         try {
             Manifest manifest = Manifest::decode(

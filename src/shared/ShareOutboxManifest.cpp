@@ -22,27 +22,21 @@ bool isSingleComponent(std::string_view name) {
 
 // The `number`th attachment of the manifest.
 Attachment decodeAttachment(JSONValue& element, std::size_t number) {
-    const auto fault = [number](const std::string& what) {
-        return DecodeError("attachment " + std::to_string(number) + " " + what);
-    };
-    if (detail::typeOf(element) != JSONType::object)
-        throw fault("is not an object: " + detail::excerpt(element));
+    const detail::ElementFault fault("attachment", number);
     std::optional<Attachment::Kind> kind;
     std::optional<std::string_view> filename;
-    detail::forEachMember(element, [&](std::string_view key, JSONValue& value) {
+    detail::forEachMember(element, fault, [&](std::string_view key, JSONValue& value) {
         if (key == "kind") {
             const std::optional<std::string_view> rawValue = detail::stringValue(value);
             kind = rawValue ? Attachment::kindWithRawValue(*rawValue) : std::nullopt;
             if (!kind)
-                throw fault(R"(has a "kind" that is neither "image" nor "file": )" +
-                            detail::excerpt(value));
+                throw fault(R"(has a "kind" that is neither "image" nor "file")", value);
         } else if (key == "filename") {
             filename = detail::stringValue(value);
             if (!filename)
-                throw fault(R"(has a "filename" that is not a string: )" + detail::excerpt(value));
+                throw fault(R"(has a "filename" that is not a string)", value);
             if (!isSingleComponent(*filename))
-                throw fault(R"(has a "filename" that is not a single file name: )" +
-                            detail::excerpt(value));
+                throw fault(R"(has a "filename" that is not a single file name)", value);
         } else {
             detail::validate(value);
         }
@@ -56,7 +50,7 @@ Attachment decodeAttachment(JSONValue& element, std::size_t number) {
 
 std::vector<Attachment> decodeAttachments(JSONValue& list) {
     if (detail::typeOf(list) != JSONType::array)
-        throw DecodeError(R"("attachments" is not an array: )" + detail::excerpt(list));
+        throw detail::faultIn(list, R"("attachments" is not an array)");
     std::vector<Attachment> attachments;
     detail::forEachElement(list, [&](JSONValue& element) {
         attachments.push_back(decodeAttachment(element, attachments.size() + 1));
@@ -65,19 +59,16 @@ std::vector<Attachment> decodeAttachments(JSONValue& list) {
 }
 
 std::int64_t decodeChatId(JSONValue& value) {
-    const std::optional<std::string_view> text = detail::numberText(value);
-    const std::optional<std::int64_t> chatId = text ? detail::parseExactInt64(*text) : std::nullopt;
+    const std::optional<std::int64_t> chatId = detail::int64Value(value);
     if (!chatId)
-        throw DecodeError(R"("chatId" is not an integer in the signed 64-bit range: )" +
-                          detail::excerpt(value));
+        throw detail::faultIn(value, R"("chatId" is not an integer in the signed 64-bit range)");
     return *chatId;
 }
 
 ShareOutbox::Timestamp decodeCreatedAt(JSONValue& value) {
     double milliseconds = 0;
     if (!detail::numberText(value) || value.get_double().get(milliseconds))
-        throw DecodeError(R"("createdAt" is not a number of milliseconds: )" +
-                          detail::excerpt(value));
+        throw detail::faultIn(value, R"("createdAt" is not a number of milliseconds)");
     return ShareOutbox::Timestamp(ShareOutbox::Timestamp::duration(milliseconds));
 }
 
@@ -89,8 +80,7 @@ std::optional<std::string> decodeOptionalString(JSONValue& value, std::string_vi
     }
     const std::optional<std::string_view> text = detail::stringValue(value);
     if (!text)
-        throw DecodeError("\"" + std::string(key) +
-                          "\" is not a string: " + detail::excerpt(value));
+        throw detail::faultIn(value, "\"" + std::string(key) + "\" is not a string");
     return std::string(*text);
 }
 

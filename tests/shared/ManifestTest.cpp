@@ -15,8 +15,8 @@ ShareOutbox::Timestamp milliseconds(double count) {
     return ShareOutbox::Timestamp(ShareOutbox::Timestamp::duration(count));
 }
 
-TEST(Manifest, EncodesTheExactShapeTheHostReads) {
-    const Manifest manifest{-42,
+TEST(Manifest, EncodesTheExactShapeTheHostReadsAndReadsItBack) {
+    const Manifest manifest{std::numeric_limits<std::int64_t>::min(),
                             "Look: a/b \"quoted\" é",
                             "https://example.org/a?b=c",
                             {{Kind::image, "IMG_0001.JPG"}, {Kind::file, "notes 2.txt"}},
@@ -32,41 +32,24 @@ TEST(Manifest, EncodesTheExactShapeTheHostReads) {
       "kind": "file"
     }
   ],
-  "chatId": -42,
+  "chatId": -9223372036854775808,
   "createdAt": 1733491234567.25,
   "text": "Look: a\/b \"quoted\" é",
   "url": "https:\/\/example.org\/a?b=c"
 })");
-}
+    EXPECT_EQ(Manifest::decode(manifest.encode()), manifest);
 
-TEST(Manifest, LeavesOutAbsentTextAndURLButNeverAttachments) {
-    const Manifest manifest{7, std::nullopt, std::nullopt, {}, milliseconds(1000)};
-    EXPECT_EQ(manifest.encode(), R"({
-  "attachments": [],
-  "chatId": 7,
-  "createdAt": 1000.0
-})");
-}
-
-TEST(Manifest, RefusesToEncodeWhatIsNotUTF8WithAStandardException) {
-    for (const Manifest& manifest :
+    // Not UTF-8: a standard exception, never the JSON library's.
+    for (const Manifest& wrong :
          {Manifest{1, "\xC3(", std::nullopt, {}, milliseconds(0)},
           Manifest{1, std::nullopt, "\xF4\x90\x80\x80", {}, milliseconds(0)},
           Manifest{1, std::nullopt, std::nullopt, {{Kind::file, "\xC0\xAF"}}, milliseconds(0)}}) {
         try {
-            manifest.encode();
+            wrong.encode();
             ADD_FAILURE() << "encoded";
         } catch (const std::system_error& error) {
             EXPECT_EQ(error.code(), std::errc::illegal_byte_sequence);
         }
-    }
-}
-
-TEST(Manifest, RoundTripsExactly) {
-    for (const std::int64_t chatId : {std::numeric_limits<std::int64_t>::min(), std::int64_t{-1},
-                                      std::int64_t{0}, std::numeric_limits<std::int64_t>::max()}) {
-        const Manifest manifest{chatId, "", "u", {{Kind::file, "..."}}, milliseconds(0.001)};
-        EXPECT_EQ(Manifest::decode(manifest.encode()), manifest);
     }
 }
 
@@ -83,31 +66,16 @@ TEST(Manifest, ReadsWhatTheHostMayWrite) {
         EXPECT_EQ(Manifest::decode(json), expected) << json;
 }
 
+// What any JSON document may get wrong is the snapshot's table; these are the manifest's own.
 TEST(Manifest, RejectsAWholeDocumentForOneFault) {
     using namespace std::string_view_literals;
     const std::string_view cases[] = {
-        "",
-        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"a"}])",
-        R"([])",
-        R"({"createdAt":5,"attachments":[]})",
-        R"({"chatId":1,"attachments":[]})",
+        R"([])", R"({"createdAt":5,"attachments":[]})", R"({"chatId":1,"attachments":[]})",
         R"({"chatId":1,"createdAt":5})",
-        R"({"chatId":null,"createdAt":5,"attachments":[]})",
-        R"({"chatId":1,"createdAt":null,"attachments":[]})",
-        R"({"chatId":1,"createdAt":5,"attachments":null})",
-        R"({"chatId":"1","createdAt":5,"attachments":[]})",
-        R"({"chatId":1.5,"createdAt":5,"attachments":[]})",
-        R"({"chatId":9223372036854775808,"createdAt":5,"attachments":[]})",
-        R"({"chatId":-9223372036854775809,"createdAt":5,"attachments":[]})",
         R"({"chatId":-9223372036854775808.5,"createdAt":5,"attachments":[]})",
         R"({"chatId":1.5e-9223372036854775808,"createdAt":5,"attachments":[]})",
         R"({"chatId":1,"createdAt":"2024-01-01","attachments":[]})",
         R"({"chatId":1,"createdAt":1.5e9223372036854775807,"attachments":[]})",
-        R"({"chatId":1,"createdAt":05,"attachments":[]})",
-        R"({"chatId":1,"createdAt":5,"attachments":[],"extra":[1,]})",
-        R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"a","x":tru}]})",
-        R"({"chatId":1,"createdAt":5,"attachments":[],"text":"\ud800"})",
-        R"({"chatId":1,"createdAt":5,"attachments":[]}})",
         R"({"chatId":1,"createdAt":5,"attachments":{}})",
         R"({"chatId":1,"createdAt":5,"attachments":[],"text":5})",
         R"({"chatId":1,"createdAt":5,"attachments":[],"url":["u"]})",
@@ -116,6 +84,7 @@ TEST(Manifest, RejectsAWholeDocumentForOneFault) {
         R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"image"}]})",
         R"({"chatId":1,"createdAt":5,"attachments":[{"filename":"a"}]})",
         R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":7}]})",
+        // A filename is one path component: an attachment never lies outside its entry.
         R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":""}]})",
         R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":"."}]})",
         R"({"chatId":1,"createdAt":5,"attachments":[{"kind":"file","filename":".."}]})",
