@@ -63,15 +63,6 @@ QString abbreviated(const QString& text) {
     return end ? text.first(*end) + u'…' : text;
 }
 
-// The snapshot of the shared root; no value without a shared root.
-std::optional<std::vector<ChatListSnapshot::Entry>> readSnapshot(const Environment& environment,
-                                                                 FileManager& fileManager) {
-    const std::optional<std::filesystem::path> file = SharedContainer::chatSnapshotURL(environment);
-    if (!file)
-        return std::nullopt;
-    return ChatListSnapshot::read(*file, fileManager);
-}
-
 bool isCaptionSpace(QChar c) {
     return (c >= u'\t' && c <= u'\r') || c == u'\u0085' || c == u'\u2028' || c == u'\u2029' ||
            c.category() == QChar::Separator_Space;
@@ -80,34 +71,19 @@ bool isCaptionSpace(QChar c) {
 } // namespace
 
 ShareSheetModel::ShareSheetModel(std::shared_ptr<const Environment> environment,
-                                 std::shared_ptr<FileManager> fileManager, Reading reading,
-                                 QObject* parent)
+                                 std::shared_ptr<FileManager> fileManager, QObject* parent)
     : QAbstractTableModel(parent)
     , environment_(std::move(environment))
-    , fileManager_(std::move(fileManager)) {
-    if (reading == Reading::ahead)
-        readAhead();
-}
+    , fileManager_(std::move(fileManager)) {}
 
 void ShareSheetModel::loadChats() {
-    std::optional<std::vector<ChatListSnapshot::Entry>> chats =
-        chatsAhead_.valid() ? chatsAhead_.get() : readSnapshot(*environment_, *fileManager_);
-    if (!chats)
+    const std::optional<std::filesystem::path> file =
+        SharedContainer::chatSnapshotURL(*environment_);
+    if (!file)
         return;
-    allChats_ = std::move(*chats);
+    allChats_ = ChatListSnapshot::read(*file, *fileManager_);
     searchIndex_.reset();
     applyFilter(searchText_);
-}
-
-void ShareSheetModel::readAhead() {
-    try {
-        chatsAhead_ = std::async(std::launch::async,
-                                 [environment = environment_, fileManager = fileManager_] {
-                                     return readSnapshot(*environment, *fileManager);
-                                 });
-    } catch (const std::system_error&) {
-        // No thread to spare: loadChats() reads it in good time.
-    }
 }
 
 void ShareSheetModel::applyFilter(const QString& searchText) {
