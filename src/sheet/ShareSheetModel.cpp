@@ -1,6 +1,7 @@
 #include "sheet/ShareSheetModel.h"
 
 #include "shared/SharedContainer.h"
+#include "sheet/TextPrefix.h"
 
 #include <QStringList>
 #include <QTextBoundaryFinder>
@@ -30,10 +31,7 @@ char32_t codePointAt(QStringView text, qsizetype at) {
 // prefix of whole code points is one of the whole text, except the prefix's own end.
 std::optional<qsizetype> endOfCharacters(const QString& text, int count) {
     for (qsizetype scope = 1024;; scope *= 16) {
-        qsizetype length = std::min(scope, text.size());
-        if (length < text.size() && text[length - 1].isHighSurrogate())
-            --length;
-        const QStringView prefix = QStringView(text).first(length);
+        const QStringView prefix = textPrefix(text, scope);
         QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, prefix.data(), prefix.size());
         int characters = 0;
         int indicators = 0;
