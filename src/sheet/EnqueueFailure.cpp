@@ -53,19 +53,16 @@ QString nameOf(const fs::path& item) {
     return QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-// Whether `item` is a copied file inside an entry of `outbox`: entry/"attachments"/name…
-bool isCopyInside(const fs::path& outbox, const fs::path& item) {
-    const fs::path relative = item.lexically_relative(outbox);
-    const auto depth = std::distance(relative.begin(), relative.end());
-    return depth >= 3 && *relative.begin() != ".." && *std::next(relative.begin()) == "attachments";
-}
-
-// A failure of the entry's own folders and manifest, rather than of a file being copied.
+// A failure of the entry's own folders and manifest, rather than of a file being copied into its
+// attachments: entry/"attachments"/name…
 bool concernsTheOutbox(const fs::path& outbox, const fs::filesystem_error& error) {
-    if (!error.path2().empty() || isCopyInside(outbox, error.path1()))
+    if (!error.path2().empty())
         return false;
     const fs::path relative = error.path1().lexically_relative(outbox);
-    return !relative.empty() && *relative.begin() != "..";
+    if (relative.empty() || *relative.begin() == "..")
+        return false;
+    return std::distance(relative.begin(), relative.end()) < 3 ||
+           *std::next(relative.begin()) != "attachments";
 }
 
 QString saveMessage(std::error_code error) {
