@@ -6,11 +6,13 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QProcess>
+#include <optional>
 #include <stdexcept>
 
 namespace tovin::test {
 
-// A session bus of the test's own: a dbus-daemon that lives as long as the object.
+// A session bus of the test's own: a dbus-daemon that lives as long as the object, and is the
+// session bus of the test's process and of the processes it starts meanwhile.
 class PrivateSessionBus {
 public:
     PrivateSessionBus() {
@@ -18,10 +20,15 @@ public:
         if (!daemon_.waitForReadyRead(10000))
             throw std::runtime_error("cannot start dbus-daemon");
         address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());
     }
     ~PrivateSessionBus() {
         for (int name = 0; name < connections_; ++name)
             QDBusConnection::disconnectFromBus(QString::number(name));
+        if (previous_)
+            qputenv("DBUS_SESSION_BUS_ADDRESS", *previous_);
+        else
+            qunsetenv("DBUS_SESSION_BUS_ADDRESS");
         daemon_.terminate();
         daemon_.waitForFinished();
     }
@@ -37,6 +44,10 @@ private:
     QProcess daemon_;
     QString address_;
     int connections_ = 0;
+    const std::optional<QByteArray> previous_ =
+        qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")
+            ? std::optional(qgetenv("DBUS_SESSION_BUS_ADDRESS"))
+            : std::nullopt;
 };
 
 // Counts the enqueue signals that reach one connection.

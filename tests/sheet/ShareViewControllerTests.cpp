@@ -28,14 +28,12 @@ const Log sent{"post", "open tovin://share", "complete"};
 const Log cancelled{"cancel NSCocoaErrorDomain 3072"};
 
 // The request, the notifier and the URL opener in one, logging what is asked of them in order.
-// Posts also go out on a bus when there is one.
+// Posts also go out on the session bus when asked to.
 class Platform final : public ShareRequest, public Notifier, public URLOpener {
 public:
-    Platform(Items items, std::optional<QString> bus)
-        : items_(std::move(items)) {
-        if (bus)
-            bus_.emplace(*bus);
-    }
+    Platform(Items items, bool onBus)
+        : items_(std::move(items))
+        , onBus_(onBus) {}
     const Items& inputItems() const override { return items_; }
     void complete() override { log.push_back("complete"); }
     void cancel(std::error_code error) override {
@@ -44,8 +42,8 @@ public:
     }
     void post() override {
         log.push_back("post");
-        if (bus_)
-            bus_->post();
+        if (onBus_)
+            DBusNotifier().post();
     }
     void open(const QUrl& url) override { log.push_back("open " + url.toString().toStdString()); }
 
@@ -53,7 +51,7 @@ public:
 
 private:
     Items items_;
-    std::optional<DBusNotifier> bus_;
+    bool onBus_;
 };
 
 // A file whose load returns only when the test delivers it.
@@ -128,8 +126,8 @@ struct Home {
 
 // The sheet on screen over a home; no items means no request. Controls are found by name.
 struct Window {
-    Window(Home& home, std::optional<Items> items, std::optional<QString> bus = {})
-        : platform(std::make_shared<Platform>(items.value_or(Items{}), bus))
+    Window(Home& home, std::optional<Items> items, bool onBus = false)
+        : platform(std::make_shared<Platform>(items.value_or(Items{}), onBus))
         , sheet(SheetServices{items ? platform : nullptr, home.environment, home.disk, home.uuids,
                               std::make_shared<SystemClock>(), platform, platform}) {
         sheet.show();
@@ -229,7 +227,7 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
         std::optional<Items> items;
         if (test.request)
             items = Items{{std::nullopt, {home.file("gone.png")}}};
-        Window window(home, items, bus.address());
+        Window window(home, items, true);
         ASSERT_TRUE(!test.request || window.summaryShown());
         const int before = received.arrived();
         test.act(home, window);
