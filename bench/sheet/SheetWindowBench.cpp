@@ -196,8 +196,8 @@ int main(int argc, char** argv) {
     const auto bare = [&] { return measureElsewhere(argv[0], "bare", home); };
     bench::alternate(3, sheet, bare);
     const bench::Samples samples = bench::alternate(arguments.rounds, sheet, bare);
-    // The sheet reads the chat list while it makes its controls: how long the read alone takes,
-    // and the sheet with no chat list at all, tell what is left of it.
+    // How long the read of the chat list alone takes, and the sheet with no chat list at all, tell
+    // what the chat list costs the first frame.
     const fs::path emptyHome = arguments.folder / "sheet-window-empty";
     const auto read = [&] { return measureElsewhere(argv[0], "read", home); };
     const auto empty = [&] { return measureElsewhere(argv[0], "sheet", emptyHome); };

@@ -1,5 +1,7 @@
 #include "sheet/ChatRowDelegate.h"
 
+#include "sheet/TextPrefix.h"
+
 #include <QApplication>
 #include <QPainter>
 
@@ -39,12 +41,10 @@ void ChatRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 }
 
 QString ChatRowDelegate::displayText(const QVariant& value, const QLocale& locale) const {
-    QString title = QStyledItemDelegate::displayText(value, locale);
+    const QString title = QStyledItemDelegate::displayText(value, locale);
     if (title.size() <= shownLength)
         return title;
-    const qsizetype kept = title[shownLength - 1].isHighSurrogate() ? shownLength - 1 : shownLength;
-    title.truncate(kept);
-    return title + u'…';
+    return textPrefix(title, shownLength).toString() + u'…';
 }
 
 } // namespace tovin

@@ -1,7 +1,6 @@
 #include "sheet/ChatSearchIndex.h"
 
 #include <algorithm>
-#include <numeric>
 #include <string_view>
 
 namespace tovin {
@@ -41,11 +40,6 @@ ChatSearchIndex::ChatSearchIndex(const std::vector<ChatListSnapshot::Entry>& cha
 
 std::vector<std::size_t> ChatSearchIndex::matching(QStringView query) const {
     std::vector<std::size_t> rows;
-    if (query.isEmpty()) {
-        rows.resize(ends_.size());
-        std::iota(rows.begin(), rows.end(), std::size_t{0});
-        return rows;
-    }
     // One scan over all keys at once is about twice as fast as a search in each key. A hit that
     // runs past the end of its key is no match, and neither can a later one in that key be.
     const std::u16string_view keys(keys_);

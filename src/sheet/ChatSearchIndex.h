@@ -21,7 +21,7 @@ public:
     explicit ChatSearchIndex(const std::vector<ChatListSnapshot::Entry>& chats);
 
     // The positions in the indexed list, ascending, of the chats whose title's search key contains
-    // `query`, which must itself be a search key. An empty query matches every chat.
+    // `query`, which must itself be a search key, and not empty.
     std::vector<std::size_t> matching(QStringView query) const;
 
     // The search key of `text`.

@@ -25,9 +25,6 @@ static_assert(spellsTheNotificationName());
 
 } // namespace
 
-DBusNotifier::DBusNotifier(QString address)
-    : address_(std::move(address)) {}
-
 // The signal leaves from a process of its own, which flushes it to the bus before it exits. A bus
 // that takes a connection and never answers would hold a connection of this process for ever, and
 // its exit after it; a process of its own can be stopped.
@@ -35,8 +32,8 @@ void DBusNotifier::post() {
     QProcess sender;
     sender.setProgram(QStringLiteral("dbus-send"));
     sender.setArguments(
-        {address_ ? QStringLiteral("--bus=") + *address_ : QStringLiteral("--session"),
-         QStringLiteral("--type=signal"), QString::fromLatin1(objectPath),
+        {QStringLiteral("--session"), QStringLiteral("--type=signal"),
+         QString::fromLatin1(objectPath),
          QStringLiteral("%1.%2").arg(QString::fromLatin1(interface), QString::fromLatin1(member))});
     sender.setStandardInputFile(QProcess::nullDevice());
     sender.setStandardOutputFile(QProcess::nullDevice());

@@ -2,9 +2,6 @@
 
 #include "sheet/Notifier.h"
 
-#include <QString>
-#include <optional>
-
 namespace tovin {
 
 // Announces a share with a signal on a D-Bus message bus: object path "/com/brindlex/tovin/share",
@@ -17,19 +14,10 @@ public:
     static constexpr const char* member = "enqueue";
 
     // Posts on the session bus, which it first reaches when it posts, so that opening the sheet
-    // never waits for the bus.
-    DBusNotifier() = default;
-
-    // Posts on the bus at `address`, such as "unix:path=/run/user/1000/bus".
-    explicit DBusNotifier(QString address);
-
-    // Returns once the bus has the signal, so that a process exiting right after loses nothing,
-    // and after two seconds at most when the bus does not answer. Without a bus it does nothing;
-    // nothing is reported either way.
+    // never waits for the bus. Returns once the bus has the signal, so that a process exiting
+    // right after loses nothing, and after two seconds at most when the bus does not answer.
+    // Without a bus it does nothing; nothing is reported either way.
     void post() override;
-
-private:
-    std::optional<QString> address_;
 };
 
 } // namespace tovin

@@ -14,35 +14,33 @@ namespace fs = std::filesystem;
 namespace {
 
 QString reason(std::error_code error) {
-    using enum std::errc;
-    static constexpr std::array<std::pair<std::errc, const char*>, 19> reasons{{
-        {no_space_on_device, "the disk is full"},
-        {permission_denied, "permission was denied"},
-        {operation_not_permitted, "permission was denied"},
-        {read_only_file_system, "the disk is read-only"},
-        {no_such_file_or_directory, "it no longer exists"},
-        {io_error, "the disk reported a read or write error"},
-        {not_supported, "it is neither a file nor a folder"},
-        {file_exists, "an item with that name is in the way"},
-        {filename_too_long, "its name or path is too long"},
-        {too_many_symbolic_link_levels, "it is a link that leads nowhere"},
-        {not_a_directory, "a folder on its path is a file"},
-        {is_a_directory, "it is a folder"},
-        {file_too_large, "it is too large"},
-        {too_many_files_open, "too many files are open"},
-        {too_many_files_open_in_system, "too many files are open"},
-        {not_enough_memory, "the computer is out of memory"},
-        {device_or_resource_busy, "it is in use"},
-        {illegal_byte_sequence, "the text or the link is not valid Unicode"},
-        {invalid_argument, "the disk does not accept it"},
+    static constexpr std::array<std::pair<int, const char*>, 20> reasons{{
+        {ENOSPC, "the disk is full"},
+        {EDQUOT, "the disk quota is used up"},
+        {EACCES, "permission was denied"},
+        {EPERM, "permission was denied"},
+        {EROFS, "the disk is read-only"},
+        {ENOENT, "it no longer exists"},
+        {EIO, "the disk reported a read or write error"},
+        {ENOTSUP, "it is neither a file nor a folder"},
+        {EEXIST, "an item with that name is in the way"},
+        {ENAMETOOLONG, "its name or path is too long"},
+        {ELOOP, "it is a link that leads nowhere"},
+        {ENOTDIR, "a folder on its path is a file"},
+        {EISDIR, "it is a folder"},
+        {EFBIG, "it is too large"},
+        {EMFILE, "too many files are open"},
+        {ENFILE, "too many files are open"},
+        {ENOMEM, "the computer is out of memory"},
+        {EBUSY, "it is in use"},
+        {EILSEQ, "the text or the link is not valid Unicode"},
+        {EINVAL, "the disk does not accept it"},
     }};
-    const auto known =
-        std::ranges::find_if(reasons, [&](const auto& entry) { return error == entry.first; });
-    if (known != reasons.end())
-        return QString::fromLatin1(known->second);
-    if (error == std::error_code(EDQUOT, std::generic_category()))
-        return QStringLiteral("the disk quota is used up");
-    return QStringLiteral("something unexpected went wrong");
+    const auto known = std::ranges::find_if(reasons, [&](const auto& entry) {
+        return error == std::error_condition(entry.first, std::generic_category());
+    });
+    return QString::fromLatin1(known != reasons.end() ? known->second
+                                                      : "something unexpected went wrong");
 }
 
 // The last component of `item`, which is how the user knows it.
@@ -55,19 +53,16 @@ QString nameOf(const fs::path& item) {
     return QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-// Whether `item` is a copied file inside an entry of `outbox`: entry/"attachments"/name…
-bool isCopyInside(const fs::path& outbox, const fs::path& item) {
-    const fs::path relative = item.lexically_relative(outbox);
-    const auto depth = std::distance(relative.begin(), relative.end());
-    return depth >= 3 && *relative.begin() != ".." && *std::next(relative.begin()) == "attachments";
-}
-
-// A failure of the entry's own folders and manifest, rather than of a file being copied.
+// A failure of the entry's own folders and manifest, rather than of a file being copied into its
+// attachments: entry/"attachments"/name…
 bool concernsTheOutbox(const fs::path& outbox, const fs::filesystem_error& error) {
-    if (!error.path2().empty() || isCopyInside(outbox, error.path1()))
+    if (!error.path2().empty())
         return false;
     const fs::path relative = error.path1().lexically_relative(outbox);
-    return !relative.empty() && *relative.begin() != "..";
+    if (relative.empty() || *relative.begin() == "..")
+        return false;
+    return std::distance(relative.begin(), relative.end()) < 3 ||
+           *std::next(relative.begin()) != "attachments";
 }
 
 QString saveMessage(std::error_code error) {

@@ -1,6 +1,7 @@
 #include "sheet/ShareSheetModel.h"
 
 #include "shared/SharedContainer.h"
+#include "sheet/TextPrefix.h"
 
 #include <QStringList>
 #include <QTextBoundaryFinder>
@@ -30,10 +31,7 @@ char32_t codePointAt(QStringView text, qsizetype at) {
 // prefix of whole code points is one of the whole text, except the prefix's own end.
 std::optional<qsizetype> endOfCharacters(const QString& text, int count) {
     for (qsizetype scope = 1024;; scope *= 16) {
-        qsizetype length = std::min(scope, text.size());
-        if (length < text.size() && text[length - 1].isHighSurrogate())
-            --length;
-        const QStringView prefix = QStringView(text).first(length);
+        const QStringView prefix = textPrefix(text, scope);
         QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, prefix.data(), prefix.size());
         int characters = 0;
         int indicators = 0;
@@ -63,15 +61,6 @@ QString abbreviated(const QString& text) {
     return end ? text.first(*end) + u'…' : text;
 }
 
-// The snapshot of the shared root; no value without a shared root.
-std::optional<std::vector<ChatListSnapshot::Entry>> readSnapshot(const Environment& environment,
-                                                                 FileManager& fileManager) {
-    const std::optional<std::filesystem::path> file = SharedContainer::chatSnapshotURL(environment);
-    if (!file)
-        return std::nullopt;
-    return ChatListSnapshot::read(*file, fileManager);
-}
-
 bool isCaptionSpace(QChar c) {
     return (c >= u'\t' && c <= u'\r') || c == u'\u0085' || c == u'\u2028' || c == u'\u2029' ||
            c.category() == QChar::Separator_Space;
@@ -80,34 +69,19 @@ bool isCaptionSpace(QChar c) {
 } // namespace
 
 ShareSheetModel::ShareSheetModel(std::shared_ptr<const Environment> environment,
-                                 std::shared_ptr<FileManager> fileManager, Reading reading,
-                                 QObject* parent)
+                                 std::shared_ptr<FileManager> fileManager, QObject* parent)
     : QAbstractTableModel(parent)
     , environment_(std::move(environment))
-    , fileManager_(std::move(fileManager)) {
-    if (reading == Reading::ahead)
-        readAhead();
-}
+    , fileManager_(std::move(fileManager)) {}
 
 void ShareSheetModel::loadChats() {
-    std::optional<std::vector<ChatListSnapshot::Entry>> chats =
-        chatsAhead_.valid() ? chatsAhead_.get() : readSnapshot(*environment_, *fileManager_);
-    if (!chats)
+    const std::optional<std::filesystem::path> file =
+        SharedContainer::chatSnapshotURL(*environment_);
+    if (!file)
         return;
-    allChats_ = std::move(*chats);
+    allChats_ = ChatListSnapshot::read(*file, *fileManager_);
     searchIndex_.reset();
     applyFilter(searchText_);
-}
-
-void ShareSheetModel::readAhead() {
-    try {
-        chatsAhead_ = std::async(std::launch::async,
-                                 [environment = environment_, fileManager = fileManager_] {
-                                     return readSnapshot(*environment, *fileManager);
-                                 });
-    } catch (const std::system_error&) {
-        // No thread to spare: loadChats() reads it in good time.
-    }
 }
 
 void ShareSheetModel::applyFilter(const QString& searchText) {

@@ -10,7 +10,6 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <cstddef>
-#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,24 +20,17 @@ namespace tovin {
 // list and its search filter, whether Send may be pressed, the summary and error lines, and the
 // message text. As a table model it has one column, headed "Chat", and one row per chat that
 // passes the filter; a row's title becomes a display string only when a view asks for it. It is
-// the intake's owner of the shared content. Everything runs on the main thread, but for a snapshot
-// read ahead.
+// the intake's owner of the shared content. Everything runs on the main thread.
 class ShareSheetModel final : public QAbstractTableModel, public SharedContentOwner {
     Q_OBJECT
 
 public:
-    // When the chat list snapshot is read: by loadChats(), or ahead, from construction on, on a
-    // thread of its own (or by loadChats() where no thread can start), so that a sheet can make
-    // its window meanwhile.
-    enum class Reading { onLoad, ahead };
-
     ShareSheetModel(std::shared_ptr<const Environment> environment,
-                    std::shared_ptr<FileManager> fileManager, Reading reading = Reading::onLoad,
-                    QObject* parent = nullptr);
+                    std::shared_ptr<FileManager> fileManager, QObject* parent = nullptr);
 
     // Reads the chat list snapshot of the shared root into allChats() and filters it by the last
     // search text. Without a shared root nothing changes; a missing or unreadable snapshot is an
-    // empty list. Nothing is reported either way. The first call takes what was read ahead.
+    // empty list. Nothing is reported either way.
     void loadChats();
 
     // Keeps the chats whose title contains the query made of `searchText` (see
@@ -102,13 +94,10 @@ signals:
     void intakeFinished();
 
 private:
-    void readAhead();
     void setSelectedRow(std::optional<int> row);
 
     std::shared_ptr<const Environment> environment_;
     std::shared_ptr<FileManager> fileManager_;
-    // The snapshot being read ahead; no value inside it without a shared root.
-    std::future<std::optional<std::vector<ChatListSnapshot::Entry>>> chatsAhead_;
     std::vector<ChatListSnapshot::Entry> allChats_;
     // The filtered chats as positions in allChats_.
     std::vector<std::size_t> filteredChats_;

@@ -55,8 +55,7 @@ void setTextColour(QWidget& widget, const QColor& colour) {
 
 ShareViewController::ShareViewController(SheetServices services, QWidget* parent)
     : QWidget(parent)
-    // The chat list is read while the controls are made, which takes long in a new process.
-    , model_(services.environment, services.fileManager, ShareSheetModel::Reading::ahead)
+    , model_(services.environment, services.fileManager)
     , flow_(model_, std::move(services))
     , cancelButton_(QStringLiteral("Cancel"))
     , sendButton_(QStringLiteral("Send")) {

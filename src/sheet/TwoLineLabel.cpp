@@ -1,5 +1,7 @@
 #include "sheet/TwoLineLabel.h"
 
+#include "sheet/TextPrefix.h"
+
 #include <QEvent>
 #include <QStringList>
 #include <QTextLayout>
@@ -15,11 +17,9 @@ constexpr int shownLines = 2;
 // Only a prefix is laid out: no line holds more characters than it is pixels wide, and the widths
 // of a text of millions of characters would not even add up right.
 QStringList clippedLines(const QString& text, const QFont& font, int width) {
-    qsizetype laidOut = std::min(text.size(), qsizetype{shownLines} * width);
-    if (laidOut < text.size() && text[laidOut - 1].isHighSurrogate())
-        --laidOut;
-    const bool cut = laidOut < text.size();
-    QString flowing = text.first(laidOut);
+    const QStringView laidOut = textPrefix(text, qsizetype{shownLines} * width);
+    const bool cut = laidOut.size() < text.size();
+    QString flowing = laidOut.toString();
     flowing.replace(u'\n', QChar::LineSeparator);
     QTextLayout layout(flowing, font);
     QTextOption option;
