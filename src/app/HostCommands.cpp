@@ -354,12 +354,7 @@ int open(Arguments arguments, const Context& context) {
     if (!isHostURL(arguments[0]))
         return misused(context, inQuotes(printable(arguments[0])) + " is not tovin's share URL",
                        usage);
-    const std::optional<ShareOutbox> shares = outbox(context);
-    if (!shares)
-        return failure;
-    for (const ShareOutbox::PendingShare& share : shares->pending())
-        writeLine(share, context.out);
-    return success;
+    return outboxList({}, context);
 }
 
 // --- Dispatch -------------------------------------------------------------------------------
