@@ -22,14 +22,11 @@ has() {
 # A desktop without a desktop environment: nothing of the person running the tests is read.
 unset XDG_CURRENT_DESKTOP XDG_SESSION_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION BROWSER \
     QT_QPA_PLATFORM WAYLAND_DISPLAY DISPLAY
-HOME=$scratch/home
-XDG_CONFIG_HOME=$scratch/config
-XDG_DATA_HOME=$scratch/data
+private_home
 XDG_DATA_DIRS=/usr/local/share:/usr/share # the system's own, for its MIME database
 XDG_RUNTIME_DIR=$scratch/runtime
-export HOME XDG_CONFIG_HOME XDG_DATA_HOME XDG_DATA_DIRS XDG_RUNTIME_DIR
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+export XDG_DATA_DIRS XDG_RUNTIME_DIR
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 outbox=$HOME/Library/Containers/com.brindlex.tovin.share/Data/Documents/outbox
 "$host" chats write "$source/data/sample-chats.json" >/dev/null
 
@@ -67,11 +64,7 @@ printf '%s\n' "\$*" >>"$scratch/handler.calls"
 "$host" "\$@" >>"$scratch/handler.out"
 HANDLER
     chmod +x "$scratch/handler"
-    sed "s|^Exec=tovin-host |Exec=$scratch/handler |" \
-        "$source/data/desktop/com.brindlex.tovin.host.desktop" \
-        >"$XDG_DATA_HOME/applications/com.brindlex.tovin.host.desktop"
-    printf '[Default Applications]\nx-scheme-handler/tovin=com.brindlex.tovin.host.desktop\n' \
-        >"$XDG_CONFIG_HOME/mimeapps.list"
+    register_host_handler "$scratch/handler" "$source/data/desktop/com.brindlex.tovin.host.desktop"
 
     "$host" watch >"$scratch/watch.out" 2>"$scratch/watch.err" &
     stop_at_exit $!
