@@ -62,12 +62,14 @@ start_x_server() {
     export DISPLAY
 }
 
-# Starts a session bus, its errors to LOG (default: dropped), and exports its address.
+# Starts a session bus, its errors to LOG (default: dropped), exports its address, and sets
+# $bus_pid to its process.
 start_session_bus() {
     DBUS_SESSION_BUS_ADDRESS=unix:path=$scratch/bus
     export DBUS_SESSION_BUS_ADDRESS
     dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" 2>"${1:-/dev/null}" &
-    stop_at_exit $!
+    bus_pid=$!
+    stop_at_exit $bus_pid
     await test -S "$scratch/bus"
 }
 
