@@ -34,20 +34,6 @@ struct RacedRemoval final : FileManagerWrapper {
     bool fails;
 };
 
-// Signals that each follow one step, such as queueing a share; then the bus goes away.
-struct ScriptedSignals final : host::EnqueueSubscription {
-    explicit ScriptedSignals(std::vector<std::function<void()>> steps)
-        : steps(std::move(steps)) {}
-    bool next() override {
-        if (done == steps.size())
-            return false;
-        steps[done++]();
-        return true;
-    }
-    std::vector<std::function<void()>> steps;
-    std::size_t done = 0;
-};
-
 class HostCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override { environment.variables["HOME"] = folder.path().string(); }
@@ -59,7 +45,7 @@ protected:
         const std::vector<std::string_view> arguments(kept.begin(), kept.end());
         out.str("");
         err.str("");
-        return host::run(arguments, {environment, fileManager, in, out, err, subscribe});
+        return host::run(arguments, {environment, fileManager, in, out, err, {}});
     }
     bool said(std::string_view text) const { return err.str().find(text) != std::string::npos; }
 
@@ -78,7 +64,6 @@ protected:
     std::shared_ptr<FileManager> fileManager = std::make_shared<PosixFileManager>();
     std::ostringstream out;
     std::ostringstream err;
-    std::function<std::unique_ptr<host::EnqueueSubscription>()> subscribe;
 };
 
 TEST_F(HostCommandsTest, ChatsWriteReplacesTheListOnlyWithAValidOne) {
@@ -159,28 +144,6 @@ TEST_F(HostCommandsTest, OutboxCleanDeletesOnlyOldLeftovers) {
 
     ASSERT_EQ(run("outbox clean --older-than 0s"), host::success) << err.str();
     EXPECT_EQ(out.str(), "removed " + (outbox() / "fresh").string() + '\n');
-}
-
-TEST_F(HostCommandsTest, WatchShowsEachNewShareOnceAndOpenShowsAllOfThem) {
-    queue("earlier", "1");
-    subscribe = [&] {
-        return std::make_unique<ScriptedSignals>(
-            std::vector<std::function<void()>>{[&] { queue("first", "2"); }, [] {},
-                                               [&] {
-                                                   queue("third", "4");
-                                                   queue("second", "3");
-                                               }});
-    };
-    EXPECT_EQ(run("watch"), host::failure);
-    EXPECT_EQ(out.str(), "first\t1970-01-01T00:00:00.002Z\t7\t\t\t0\n"
-                         "second\t1970-01-01T00:00:00.003Z\t7\t\t\t0\n"
-                         "third\t1970-01-01T00:00:00.004Z\t7\t\t\t0\n");
-    EXPECT_TRUE(said("the session bus went away")) << err.str();
-
-    ASSERT_EQ(run("open tovin://share/"), host::success) << err.str();
-    const std::string shown = out.str();
-    EXPECT_EQ(shown.rfind("earlier\t", 0), 0u) << shown;
-    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 4) << shown;
 }
 
 } // namespace
