@@ -83,7 +83,8 @@ break"
         [ "$(grep -c . "$scratch/answer")" -eq 1 ] || fail "$(cat "$scratch/answer")"
     done
     for line in "" share "chats list extra" "outbox clean 1h" "outbox clean --older-than h" \
-        "outbox clean --older-than -1h" "outbox clean --older-than 36525d" "open tovin://chat"; do
+        "outbox clean --older-than -1h" "outbox clean --older-than 36525d" "outbox clean --older-than 99999999999d" \
+        "open tovin://chat"; do
         answers 2 "usage: tovin-host" "$host" $line
     done
     "$host" outbox list --json --help | grep -q '^usage: tovin-host outbox list' || fail "help"
