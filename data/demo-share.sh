@@ -63,11 +63,7 @@ if [ "$status" -eq 2 ]; then
     echo
     echo "No display here: the same sheet runs under Xvfb, driven by xdotool."
     unset WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_SESSION_DESKTOP DESKTOP_SESSION BROWSER
-    if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-        XDG_RUNTIME_DIR=$scratch/runtime
-        export XDG_RUNTIME_DIR
-        mkdir -m 700 "$XDG_RUNTIME_DIR"
-    fi
+    [ -n "${XDG_RUNTIME_DIR:-}" ] || private_runtime_dir
     start_x_server
     (
         await_sheet

@@ -8,9 +8,7 @@ programs=${1:-build/run/src/app}
 . "$docs/../scripts/desktop-session.sh"
 
 private_home
-XDG_RUNTIME_DIR=$scratch/runtime
-export XDG_RUNTIME_DIR
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+private_runtime_dir
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 "$programs/tovin-host" chats write "$docs/../data/sample-chats.json" >/dev/null
 start_x_server

@@ -42,6 +42,13 @@ private_home() {
     mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications"
 }
 
+# Gives the session a private XDG_RUNTIME_DIR, where display servers place their sockets.
+private_runtime_dir() {
+    XDG_RUNTIME_DIR=$scratch/runtime
+    export XDG_RUNTIME_DIR
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+}
+
 # Registers the host URL's desktop entry ENTRY in the private home, as a desktop registers it,
 # with COMMAND run in place of tovin-host (as "COMMAND open URL").
 register_host_handler() {

@@ -24,10 +24,9 @@ has() {
 unset XDG_CURRENT_DESKTOP XDG_SESSION_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION BROWSER \
     QT_QPA_PLATFORM WAYLAND_DISPLAY DISPLAY
 private_home
+private_runtime_dir
 XDG_DATA_DIRS=/usr/local/share:/usr/share # the system's own, for its MIME database
-XDG_RUNTIME_DIR=$scratch/runtime
-export XDG_DATA_DIRS XDG_RUNTIME_DIR
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+export XDG_DATA_DIRS
 outbox=$HOME/Library/Containers/com.brindlex.tovin.share/Data/Documents/outbox
 "$host" chats write "$source/data/sample-chats.json" >/dev/null
 
