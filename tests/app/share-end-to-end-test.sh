@@ -40,16 +40,22 @@ answers() {
         fail "$*: status $status, $(cat "$scratch/answer")"
 }
 
-# Runs a command in the background: its standard input from $input, its output in
-# $scratch/NAME.out and NAME.err, its exit status in NAME.status once it ends.
+# Runs a command in the background, ended at exit if still running: its standard input from
+# $input, its output in $scratch/NAME.out and NAME.err, its exit status in NAME.status once it
+# ends.
 start() {
     name=$1
     shift
+    rm -f "$scratch/$name.pid"
     (
+        "$@" <"${input:-/dev/null}" >"$scratch/$name.out" 2>"$scratch/$name.err" &
+        echo $! >"$scratch/$name.pid"
         status=0
-        "$@" <"${input:-/dev/null}" >"$scratch/$name.out" 2>"$scratch/$name.err" || status=$?
+        wait $! || status=$?
         echo "$status" >"$scratch/$name.status"
     ) &
+    await test -s "$scratch/$name.pid"
+    stop_at_exit "$(cat "$scratch/$name.pid")"
 }
 
 # Waits for the command started as NAME to end with STATUS.
