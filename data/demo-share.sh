@@ -22,26 +22,17 @@ done
 
 # The display stays reachable when HOME moves: X finds its key through XAUTHORITY.
 [ -z "${DISPLAY:-}" ] || export XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}"
-HOME=$scratch/home
-XDG_CONFIG_HOME=$scratch/config
-XDG_DATA_HOME=$scratch/data
-export HOME XDG_CONFIG_HOME XDG_DATA_HOME
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications"
+private_home
 rm -f "$screenshot"
 echo "Demo HOME: $HOME (removed at the end)"
 "$host" chats write "$data/sample-chats.json"
 
 # The host URL's handler, registered for this demo only. The sheet gives the handler none of its
 # streams, so what it prints is kept and shown at the end.
-mkdir "$scratch/bin"
-printf '#!/bin/sh\n"%s" open "$@" | sed "s|^|[tovin-host open $1] |" >>"%s"\n' \
-    "$(cd "$programs" && pwd)/tovin-host" "$scratch/handler.out" >"$scratch/bin/tovin-host-open"
-chmod +x "$scratch/bin/tovin-host-open"
-sed "s|^Exec=tovin-host open |Exec=$scratch/bin/tovin-host-open |" \
-    "$data/desktop/com.brindlex.tovin.host.desktop" \
-    >"$XDG_DATA_HOME/applications/com.brindlex.tovin.host.desktop"
-printf '[Default Applications]\nx-scheme-handler/tovin=com.brindlex.tovin.host.desktop\n' \
-    >"$XDG_CONFIG_HOME/mimeapps.list"
+printf '#!/bin/sh\n"%s" "$@" | sed "s|^|[tovin-host $*] |" >>"%s"\n' \
+    "$(cd "$programs" && pwd)/tovin-host" "$scratch/handler.out" >"$scratch/handler"
+chmod +x "$scratch/handler"
+register_host_handler "$scratch/handler" "$data/desktop/com.brindlex.tovin.host.desktop"
 
 # The session bus the sheet posts on: this session's, or a private one.
 if ! dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
@@ -72,11 +63,7 @@ if [ "$status" -eq 2 ]; then
     echo
     echo "No display here: the same sheet runs under Xvfb, driven by xdotool."
     unset WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_SESSION_DESKTOP DESKTOP_SESSION BROWSER
-    if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-        XDG_RUNTIME_DIR=$scratch/runtime
-        export XDG_RUNTIME_DIR
-        mkdir -m 700 "$XDG_RUNTIME_DIR"
-    fi
+    [ -n "${XDG_RUNTIME_DIR:-}" ] || private_runtime_dir
     start_x_server
     (
         await_sheet

@@ -7,9 +7,8 @@ docs=$(cd "$(dirname "$0")" && pwd)
 programs=${1:-build/run/src/app}
 . "$docs/../scripts/desktop-session.sh"
 
-HOME=$scratch/home XDG_RUNTIME_DIR=$scratch/runtime
-export HOME XDG_RUNTIME_DIR
-mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+private_home
+private_runtime_dir
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 "$programs/tovin-host" chats write "$docs/../data/sample-chats.json" >/dev/null
 start_x_server

@@ -34,6 +34,29 @@ await() {
     fail "gave up waiting for: $*"
 }
 
+# Moves HOME and the user's XDG folders into the scratch folder: nothing of the person's own is
+# read or changed.
+private_home() {
+    HOME=$scratch/home XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data
+    export HOME XDG_CONFIG_HOME XDG_DATA_HOME
+    mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications"
+}
+
+# Gives the session a private XDG_RUNTIME_DIR, where display servers place their sockets.
+private_runtime_dir() {
+    XDG_RUNTIME_DIR=$scratch/runtime
+    export XDG_RUNTIME_DIR
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+}
+
+# Registers the host URL's desktop entry ENTRY in the private home, as a desktop registers it,
+# with COMMAND run in place of tovin-host (as "COMMAND open URL").
+register_host_handler() {
+    sed "s|^Exec=tovin-host |Exec=$1 |" "$2" >"$XDG_DATA_HOME/applications/${2##*/}"
+    printf '[Default Applications]\nx-scheme-handler/tovin=%s\n' "${2##*/}" \
+        >"$XDG_CONFIG_HOME/mimeapps.list"
+}
+
 # Starts an X server on a free display, its errors to LOG (default: dropped), and exports DISPLAY.
 start_x_server() {
     # No reset: a server resets when its last client leaves, refusing connections meanwhile, and
@@ -46,12 +69,14 @@ start_x_server() {
     export DISPLAY
 }
 
-# Starts a session bus, its errors to LOG (default: dropped), and exports its address.
+# Starts a session bus, its errors to LOG (default: dropped), exports its address, and sets
+# $bus_pid to its process.
 start_session_bus() {
     DBUS_SESSION_BUS_ADDRESS=unix:path=$scratch/bus
     export DBUS_SESSION_BUS_ADDRESS
     dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" 2>"${1:-/dev/null}" &
-    stop_at_exit $!
+    bus_pid=$!
+    stop_at_exit $bus_pid
     await test -S "$scratch/bus"
 }
 

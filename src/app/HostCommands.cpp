@@ -282,7 +282,9 @@ std::optional<std::chrono::seconds> parseDuration(std::string_view text) {
     });
     std::uint32_t count = 0;
     const char* end = text.data() + text.size() - 1;
-    if (unit == units.end() || std::from_chars(text.data(), end, count).ptr != end)
+    // A number too large for the count is refused, not read as 0.
+    const auto [last, error] = std::from_chars(text.data(), end, count);
+    if (unit == units.end() || error != std::errc() || last != end)
         return std::nullopt;
     const seconds duration = unit->second * count;
     return duration <= years(100) ? std::optional(duration) : std::nullopt;
@@ -354,12 +356,7 @@ int open(Arguments arguments, const Context& context) {
     if (!isHostURL(arguments[0]))
         return misused(context, inQuotes(printable(arguments[0])) + " is not tovin's share URL",
                        usage);
-    const std::optional<ShareOutbox> shares = outbox(context);
-    if (!shares)
-        return failure;
-    for (const ShareOutbox::PendingShare& share : shares->pending())
-        writeLine(share, context.out);
-    return success;
+    return outboxList({}, context);
 }
 
 // --- Dispatch -------------------------------------------------------------------------------

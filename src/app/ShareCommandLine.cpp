@@ -58,8 +58,8 @@ Reading read(const QString& argument) {
     if (argument == u"-")
         return StandardInput{};
     std::error_code unknown;
-    if (fs::exists(localPath(argument), unknown))
-        return localPath(argument);
+    if (fs::path path = localPath(argument); fs::exists(path, unknown))
+        return path;
     // Tolerant of what people type, such as spaces in a file URL.
     const QUrl url(argument, QUrl::TolerantMode);
     if (!url.isValid() || url.isRelative())

@@ -3,7 +3,8 @@
 # Wayland compositor), driven by synthetic keys as a person would, with a private session bus,
 # a temporary HOME and the host URL's handler registered in private XDG folders.
 # Usage: share-end-to-end-test.sh MODE TOVIN_SHARE TOVIN_HOST CLOSE_WINDOW SOURCE_DIR
-#   MODE: send, cancel, escape, close, command-line or wayland
+#   MODE: x11 (the command lines' answers; Cancel, Escape and closing the window; then a share
+#   sent, as tovin-host watch and the host URL's handler see it) or wayland
 set -eu
 mode=$1 share=$2 host=$3 close_window=$4 source=$5
 
@@ -22,43 +23,88 @@ has() {
 # A desktop without a desktop environment: nothing of the person running the tests is read.
 unset XDG_CURRENT_DESKTOP XDG_SESSION_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION BROWSER \
     QT_QPA_PLATFORM WAYLAND_DISPLAY DISPLAY
-HOME=$scratch/home
-XDG_CONFIG_HOME=$scratch/config
-XDG_DATA_HOME=$scratch/data
+private_home
+private_runtime_dir
 XDG_DATA_DIRS=/usr/local/share:/usr/share # the system's own, for its MIME database
-XDG_RUNTIME_DIR=$scratch/runtime
-export HOME XDG_CONFIG_HOME XDG_DATA_HOME XDG_DATA_DIRS XDG_RUNTIME_DIR
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+export XDG_DATA_DIRS
 outbox=$HOME/Library/Containers/com.brindlex.tovin.share/Data/Documents/outbox
 "$host" chats write "$source/data/sample-chats.json" >/dev/null
 
-start_session() {
-    start_x_server "$scratch/xvfb.err"
-    start_session_bus "$scratch/bus.err"
+# Runs a command and checks that it ends with STATUS and that its standard error says TEXT.
+answers() {
+    expected=$1 text=$2
+    shift 2
+    status=0
+    "$@" 2>"$scratch/answer" || status=$?
+    [ "$status" -eq "$expected" ] && has "$scratch/answer" "$text" ||
+        fail "$*: status $status, $(cat "$scratch/answer")"
 }
 
-# Starts tovin-share with these arguments, standard input from $input, and waits until its
-# window has the keyboard focus.
-open_sheet() {
+# Runs a command in the background, ended at exit if still running: its standard input from
+# $input, its output in $scratch/NAME.out and NAME.err, its exit status in NAME.status once it
+# ends.
+start() {
+    name=$1
+    shift
+    rm -f "$scratch/$name.pid"
     (
+        "$@" <"${input:-/dev/null}" >"$scratch/$name.out" 2>"$scratch/$name.err" &
+        echo $! >"$scratch/$name.pid"
         status=0
-        "$share" "$@" <"${input:-/dev/null}" >"$scratch/share.out" 2>"$scratch/share.err" ||
-            status=$?
-        echo "$status" >"$scratch/status"
+        wait $! || status=$?
+        echo "$status" >"$scratch/$name.status"
     ) &
+    await test -s "$scratch/$name.pid"
+    stop_at_exit "$(cat "$scratch/$name.pid")"
+}
+
+# Waits for the command started as NAME to end with STATUS.
+expect_status() {
+    await test -s "$scratch/$1.status"
+    [ "$(cat "$scratch/$1.status")" = "$2" ] || fail "$1 ended with $(cat "$scratch/$1.status")"
+    rm "$scratch/$1.status"
+}
+
+# Starts tovin-share with these arguments and waits until its window has the keyboard focus.
+open_sheet() {
+    start share "$share" "$@"
     await_sheet
 }
 
-# Waits for tovin-share to end, and checks its exit status.
-expect_status() {
-    await test -s "$scratch/status"
-    [ "$(cat "$scratch/status")" = "$1" ] || fail "exit status $(cat "$scratch/status"), not $1"
-}
-
 case $mode in
-send)
-    start_session
+x11)
+    # The command lines' answers, before there is a display or a bus.
+    "$share" --help >"$scratch/help" && has "$scratch/help" '"Nothing to share."' || fail "--help"
+    "$share" --version | grep -q '^tovin-share [0-9]' || fail "--version"
+    answers 2 "usage: tovin-share" "$share" --bogus
+    answers 2 "Missing value after '--text'" "$share" --text
+    answers 2 '"line break" is neither an existing file nor a URL' "$share" "line
+break"
+    answers 2 "names a file on another computer" "$share" file://server/share/photo.jpg
+    answers 2 "standard input (-) can be shared once" "$share" - -
+    : >"$XDG_RUNTIME_DIR/wayland-stale" # left behind by a compositor gone
+    for display in DISPLAY= DISPLAY=:4711 WAYLAND_DISPLAY=wayland-stale; do
+        answers 2 "no display" env "$display" "$share"
+        [ "$(grep -c . "$scratch/answer")" -eq 1 ] || fail "$(cat "$scratch/answer")"
+    done
+    for line in "" share "chats list extra" "outbox clean 1h" "open tovin://chat"; do
+        answers 2 "usage: tovin-host" "$host" $line
+    done
+    for age in "" h -1h 1.5h 36525d 99999999999d; do
+        answers 2 "usage: tovin-host" "$host" outbox clean --older-than $age
+    done
+    "$host" outbox list --json --help | grep -q '^usage: tovin-host outbox list' || fail "help"
+    for line in "chats write -" "chats list" "outbox list" "outbox remove X" "outbox clean" \
+        watch "open tovin://share"; do
+        answers 1 "HOME is not set" env -u HOME "$host" $line
+    done
+    answers 2 "not a regular file; use - for standard input" \
+        sh -c 'echo [] | "$0" chats write /dev/stdin' "$host"
+    answers 1 "could not reach the session bus" \
+        env DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/no-bus" "$host" watch
+
+    start_x_server "$scratch/xvfb.err"
+    start_session_bus "$scratch/bus.err"
     # The host URL's handler, registered as a desktop registers it: our entry, running a
     # recorder that calls tovin-host in its place.
     cat >"$scratch/handler" <<HANDLER
@@ -67,39 +113,53 @@ printf '%s\n' "\$*" >>"$scratch/handler.calls"
 "$host" "\$@" >>"$scratch/handler.out"
 HANDLER
     chmod +x "$scratch/handler"
-    sed "s|^Exec=tovin-host |Exec=$scratch/handler |" \
-        "$source/data/desktop/com.brindlex.tovin.host.desktop" \
-        >"$XDG_DATA_HOME/applications/com.brindlex.tovin.host.desktop"
-    printf '[Default Applications]\nx-scheme-handler/tovin=com.brindlex.tovin.host.desktop\n' \
-        >"$XDG_CONFIG_HOME/mimeapps.list"
-
-    "$host" watch >"$scratch/watch.out" 2>"$scratch/watch.err" &
-    stop_at_exit $!
+    register_host_handler "$scratch/handler" "$source/data/desktop/com.brindlex.tovin.host.desktop"
+    # Queued before watch starts: watch never shows it.
+    mkdir -p "$outbox/EARLIER"
+    echo '{"attachments": [], "chatId": 1001, "createdAt": 0}' >"$outbox/EARLIER/manifest.json"
+    start watch "$host" watch
     dbus-monitor --session "type='signal',interface='com.brindlex.tovin.share'" \
         >"$scratch/signals" 2>"$scratch/monitor.err" &
     stop_at_exit $!
     await has "$scratch/watch.err" "waiting for new shares"
     await has "$scratch/signals" "NameAcquired"
 
+    for way in cancel escape close; do
+        open_sheet --text "not sent"
+        xdotool type --delay 20 clim
+        xdotool key Down
+        case $way in
+        cancel) xdotool key Tab Tab Tab space ;; # the table, the caption, then Cancel
+        escape) xdotool key Escape ;;
+        close) "$close_window" "$window" ;;
+        esac
+        expect_status share 1
+    done
+    [ "$(ls -A "$outbox")" = EARLIER ] || fail "a cancelled share was queued"
+
     mkdir "$scratch/files"
     printf 'route notes\n' >"$scratch/files/two words.txt"
     printf '%%PDF-1.4 topo\n' >"$scratch/files/Crag's \"east\" face.pdf"
     input=$source/data/sample-photo.png
     open_sheet --text "Crag is dry" "$scratch/files/two words.txt" \
-        "file://$scratch/files/Crag's%20%22east%22%20face.pdf" \
-        "https://example.org/crag-report?day=sat" -
+        "file://localhost$scratch/files/Crag's%20%22east%22%20face.pdf" \
+        -- "https://example.org/crag-report?day=sat" -
+    # Centred on the 1280×800 screen, give or take a few pixels of rounding.
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    dx=$((2 * X + WIDTH - 1280)) dy=$((2 * Y + HEIGHT - 800))
+    [ $((dx * dx + dy * dy)) -le 64 ] || fail "the sheet is at $X,$Y, ${WIDTH}x$HEIGHT"
     # The focus is in the search field: typing filters, Down picks the first chat found.
     xdotool type --delay 20 clim
     xdotool key Down Tab Tab
     xdotool type --delay 20 "See you there"
     xdotool key Return
-    expect_status 0
+    expect_status share 0
 
     id=$(python3 - "$outbox" "$host" "$source/data/sample-photo.png" \
         "$scratch/files/two words.txt" "$scratch/files/Crag's \"east\" face.pdf" <<'READER'
 import json, os, subprocess, sys
 outbox, host, *sources = sys.argv[1:]
-entries = [name for name in os.listdir(outbox) if not name.startswith(".")]
+entries = [name for name in os.listdir(outbox) if name[0] != "." and name != "EARLIER"]
 assert len(entries) == 1, entries
 folder = os.path.join(outbox, entries[0])
 with open(os.path.join(folder, "manifest.json"), encoding="utf-8") as file:
@@ -114,9 +174,9 @@ for copy, source in zip(copies, sources):
         assert left.read() == right.read(), (copy, source)
 listed = json.loads(subprocess.run([host, "outbox", "list", "--json"], check=True,
                                    capture_output=True).stdout)
-assert len(listed) == 1 and listed[0]["id"] == entries[0], listed
-assert all(listed[0][key] == value for key, value in manifest.items()), listed
-assert listed[0]["attachmentURLs"] == copies, listed
+assert [share["id"] for share in listed] == ["EARLIER", entries[0]], listed
+assert all(listed[1][key] == value for key, value in manifest.items()), listed
+assert listed[1]["attachmentURLs"] == copies, listed
 print(entries[0])
 READER
     ) || fail "the outbox entry is not the share"
@@ -129,46 +189,20 @@ READER
     [ "$(grep -c 'member=enqueue' "$scratch/signals")" -eq 1 ] || fail "not one enqueue signal"
     [ "$(cat "$scratch/handler.calls")" = "open tovin://share" ] ||
         fail "the handler ran as: $(cat "$scratch/handler.calls")"
-    has "$scratch/handler.out" "^$id	" || fail "the handler printed: $(cat "$scratch/handler.out")"
-    ;;
-cancel | escape | close)
-    start_session
-    open_sheet --text "not sent"
-    xdotool type --delay 20 clim
-    xdotool key Down
-    case $mode in
-    cancel) xdotool key Tab Tab Tab space ;; # the table, the caption, then Cancel
-    escape) xdotool key Escape ;;
-    close) "$close_window" "$window" ;;
-    esac
-    expect_status 1
-    [ ! -d "$outbox" ] || [ -z "$(ls -A "$outbox")" ] || fail "a cancelled share was queued"
-    ;;
-command-line)
-    status=0
-    "$share" --help >"$scratch/help" || status=$?
-    [ "$status" -eq 0 ] && has "$scratch/help" '"Nothing to share."' || fail "--help: $status"
-    "$share" --version | grep -q '^tovin-share [0-9]' || fail "--version"
-    for misuse in "no such file.png" "--bogus" "--text"; do
-        status=0
-        "$share" "$misuse" 2>"$scratch/misuse" || status=$?
-        [ "$status" -eq 2 ] && has "$scratch/misuse" "usage: tovin-share" ||
-            fail "$misuse: status $status, $(cat "$scratch/misuse")"
-    done
-    has "$scratch/misuse" "Missing value after '--text'" || fail "$(cat "$scratch/misuse")"
-    for display in "" :4711; do
-        status=0
-        DISPLAY=$display "$share" 2>"$scratch/no-display" || status=$?
-        [ "$status" -eq 2 ] && [ "$(grep -c . "$scratch/no-display")" -eq 1 ] &&
-            has "$scratch/no-display" "no display" ||
-            fail "display \"$display\": status $status, $(cat "$scratch/no-display")"
-    done
+    [ "$(cut -f1 "$scratch/handler.out" | tr '\n' ' ')" = "EARLIER $id " ] ||
+        fail "the handler printed: $(cat "$scratch/handler.out")"
+
+    kill "$bus_pid"
+    expect_status watch 1
+    has "$scratch/watch.err" "the session bus went away" || fail "watch outlived its bus"
     ;;
 wayland)
     weston --backend=headless-backend.so --socket=wayland-test --idle-time=0 \
         >"$scratch/weston.err" 2>&1 &
     stop_at_exit $!
     await test -S "$XDG_RUNTIME_DIR/wayland-test"
+    # Only the platforms named are tried.
+    answers 2 "no display" env QT_QPA_PLATFORM=xcb WAYLAND_DISPLAY=wayland-test "$share"
     WAYLAND_DISPLAY=wayland-test WAYLAND_DEBUG=client "$share" --text "on Wayland" \
         </dev/null >/dev/null 2>"$scratch/protocol" &
     stop_at_exit $!
