@@ -42,10 +42,11 @@ diff "$scratch/before" "$scratch/after" >&2 || fail "installing changed the prog
 dolphin=$share/kio/servicemenus/com.brindlex.tovin.share.desktop
 thunar=$share/Thunar/sendto/com.brindlex.tovin.share.desktop
 nautilus="$share/nautilus/scripts/Share with tovin"
-desktop-file-validate "$share"/applications/*.desktop "$dolphin" "$thunar"
+# Dolphin's service menu is KDE's own kind of entry, with KDE's "all/all" type.
+desktop-file-validate "$share"/applications/*.desktop "$thunar"
 [ -x "$dolphin" ] && [ -x "$nautilus" ] || fail "a file manager entry is not executable"
 [ -f "$share/icons/hicolor/scalable/apps/com.brindlex.tovin.share.svg" ] || fail "no icon"
-for entry in "$share"/applications/* "$dolphin" "$thunar" "$share"/nemo/actions/* \
+for entry in "$share"/applications/*.desktop "$dolphin" "$thunar" "$share"/nemo/actions/* \
     "$share"/nautilus-python/extensions/*; do
     grep -Eq '^Icon(-Name)?=com\.brindlex\.tovin\.share$|icon="com\.brindlex\.tovin\.share"' \
         "$entry" || fail "$entry does not show the icon"
