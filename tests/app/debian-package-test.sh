@@ -101,6 +101,11 @@ unset XDG_CURRENT_DESKTOP
 system_state >"$scratch/system-before"
 file_type_defaults >"$scratch/before"
 
+# dpkg would silently take over, and the purge then delete, files of the same name that no package
+# owns, such as a program copied into /usr/bin by hand.
+for file in $( (dpkg-deb -c "$runtime" && dpkg-deb -c "$dev") | grep -v '^d' | sed 's/.* \.//'); do
+    [ ! -e "$file" ] || fail "$file is on this system already: not installing over it"
+done
 trap 'dpkg --purge tovin-share-dev tovin-share >/dev/null 2>&1 || true' EXIT
 dpkg -i "$runtime" "$dev" >"$scratch/dpkg.log" 2>&1 || fail "installing failed: $(cat "$scratch/dpkg.log")"
 file_type_defaults >"$scratch/after"
