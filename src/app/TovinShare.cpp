@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
         return share::misuse;
     }
 
+    // Docks and task switchers find the window's entry, and so its name and icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.brindlex.tovin.share"));
     const auto application = share::startApplication(argc, argv, std::move(*display));
     QFile standardInput;
     standardInput.open(stdin, QIODevice::ReadOnly);
