@@ -10,6 +10,7 @@ packages=(
     dbus libdbus-1-dev
     desktop-file-utils xdg-utils libglib2.0-bin python3 dpkg-dev lintian
     xvfb xdotool weston imagemagick
+    sway wtype wl-clipboard at-spi2-core python3-pyatspi
 )
 
 missing=()

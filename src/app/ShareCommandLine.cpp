@@ -142,9 +142,10 @@ QString helpText(const QCommandLineParser& parser) {
            QStringLiteral(
                "\nAn ITEM that cannot be shared (gone, unreadable, or in a place such as sftp:\n"
                "or smb: that is not a folder of this computer) is left out, and the sheet and\n"
-               "standard error say so. With nothing to share, the sheet says \"Nothing to\n"
-               "share.\" and Send queues the caption alone. On success the queued share's id\n"
-               "is printed.\n\nExit status: 0 when the share was queued, 1 when it "
+               "standard error say so. With nothing to share, the sheet says\n"
+               "\"Nothing to share.\" and Send queues the caption alone. Once the share is\n"
+               "queued, its id is printed on standard output.\n\nExit status: 0 when the share "
+               "was queued, 1 when it "
                "was cancelled (Cancel,\nEscape, or closing the window), 2 for a wrong "
                "command line or when there is\nno display.\n");
 }
