@@ -6,6 +6,7 @@
 
 #include <QClipboard>
 #include <QFile>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -40,7 +41,10 @@ int main(int argc, char** argv) {
         });
     }
     const int status = application->exec();
-    if (status == share::completed && request->queuedShareID())
+    if (status == share::completed && request->queuedShareID()) {
+        // A reader that has gone away must not turn a queued share into a failure.
+        std::signal(SIGPIPE, SIG_IGN);
         std::cout << *request->queuedShareID() << std::endl;
+    }
     return status;
 }

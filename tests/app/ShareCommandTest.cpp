@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QImage>
 #include <QMimeData>
+#include <QWidget>
 #include <fstream>
 #include <future>
 #include <gtest/gtest.h>
@@ -25,9 +26,9 @@ using share::Arguments;
 using share::Attachments;
 using share::LeftOut;
 
-// A name that is not UTF-8, with a space and a percent sign besides.
-const std::string latin1Name = "caf\xe9 100%.txt";
-const std::string latin1NameInURL = "caf%E9%20100%25.txt";
+// A name that is not UTF-8, with what a URL must escape besides.
+const std::string latin1Name = "caf\xe9 #1 100%.txt";
+const std::string latin1NameInURL = "caf%E9%20%231%20100%25.txt";
 
 LoadedItem loaded(const ItemProvider& provider, std::string_view type) {
     std::promise<LoadedItem> delivered;
@@ -215,6 +216,22 @@ TEST(CommandLineShareRequest, TheFirstEndIsTheExitStatusAndACompletedOneKeepsThe
         EXPECT_EQ(request.queuedShareID(),
                   completeFirst ? std::optional<std::string>("FIRST") : std::nullopt);
     }
+}
+
+// Off Wayland, once the window has drawn itself; once only.
+TEST(Display, TheClipboardIsReadOnceTheWindowIsOnScreen) {
+    QWidget window;
+    int reads = 0;
+    share::whenClipboardReadable(window, [&] { ++reads; });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(reads, 0);
+    window.show();
+    for (int turn = 0; turn < 100 && reads == 0; ++turn) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        window.update();
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(reads, 1);
 }
 
 TEST(Display, IsTheFirstNamedPlatformWithAPluginAndADisplayElseOneLineSaysWhy) {

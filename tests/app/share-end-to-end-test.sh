@@ -228,17 +228,20 @@ sway)
     export SWAYSOCK WAYLAND_DISPLAY
 
     # An image on the clipboard, which Wayland gives only to the window with the focus; a name
-    # that is not UTF-8, given as a path and as a file: URL; a file gone, a remote file, two
-    # links and two texts, of which a share holds the last link and the first text.
+    # that is not UTF-8, given as a path and as a file: URL; a file gone, one unreadable, a remote
+    # file, two links and two texts, of which a share holds the last link and the first text.
     mkdir "$scratch/files"
     latin1=$(printf 'caf\351 100%%.txt')
     printf 'menu\n' >"$scratch/files/$latin1"
+    printf 'mine\n' >"$scratch/files/locked.txt"
+    chmod 000 "$scratch/files/locked.txt"
     echo "piped words" >"$scratch/piped"
     wl-copy --type image/png <"$source/data/sample-photo.png"
     input=$scratch/piped
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
     start share "$share" \
         --text "Crag is dry" --clipboard "$scratch/files/$latin1" "$scratch/files/gone.pdf" \
+        "$scratch/files/locked.txt" \
         "file://$scratch/files/caf%E9%20100%25.txt" sftp://nas/photos/r.pdf \
         https://a.example/ https://b.example/ -
     await sh -c 'swaymsg -t get_tree | grep -q "\"app_id\": \"com.brindlex.tovin.share\""'
@@ -275,7 +278,7 @@ ATSPI
         sheet texts >"$scratch/texts" && has "$scratch/texts" "$1"
     }
     await shows "^$summary\$"
-    shows "^Could not share “gone.pdf”: it no longer exists. Could not share “r.pdf”" ||
+    shows "^Could not share “gone.pdf”: it no longer exists. Could not share “locked.txt”" ||
         fail "the error line: $(cat "$scratch/texts")"
     # Typed keys reach the search field; the chat is chosen and Send pressed as a screen
     # reader would, since typed keys do not reach the sheet's shortcuts here.
@@ -288,6 +291,7 @@ ATSPI
 
     id=$(cat "$scratch/share.out")
     for said in "Could not share “gone.pdf”: it no longer exists." \
+        "Could not share “locked.txt”: permission was denied." \
         "Could not share “r.pdf”: it is at sftp://nas, not in a folder of this computer." \
         "left out the link https://a.example/: a share holds one link" \
         "left out the text from standard input: a share holds one text"; do
