@@ -87,6 +87,7 @@ x11)
     "$share" --version | grep -q '^tovin-share [0-9]' || fail "--version"
     answers 2 "usage: tovin-share" "$share" --bogus
     answers 2 "Missing value after '--text'" "$share" --text
+    answers 2 "--text can be given once" "$share" --text a --text b
     answers 2 "standard input (-) can be shared once" "$share" - -
     : >"$XDG_RUNTIME_DIR/wayland-stale" # left behind by a compositor gone
     for display in DISPLAY= DISPLAY=:4711 WAYLAND_DISPLAY=wayland-stale QT_QPA_PLATFORM=bogus; do
@@ -239,6 +240,10 @@ sway)
     wl-copy --type image/png <"$source/data/sample-photo.png"
     input=$scratch/piped
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+    # Under the address sanitizer, no leak report: on Wayland, Qt's client leaves its protocol
+    # objects to the exit, and its threads' ends load a library whose allocations cannot be named.
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+    export ASAN_OPTIONS
     start share "$share" \
         --text "Crag is dry" --clipboard "$scratch/files/$latin1" "$scratch/files/gone.pdf" \
         "$scratch/files/locked.txt" \
