@@ -11,6 +11,7 @@ packages=(
     desktop-file-utils xdg-utils libglib2.0-bin python3 dpkg-dev debhelper lintian strace
     python3-nautilus man-db
     xvfb xdotool weston imagemagick
+    sway wtype wl-clipboard at-spi2-core python3-pyatspi
 )
 
 missing=()

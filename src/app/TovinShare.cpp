@@ -6,32 +6,46 @@
 
 #include <QClipboard>
 #include <QFile>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
 int main(int argc, char** argv) {
     using namespace tovin;
-    const auto parsed = share::parse(QStringList(argv, argv + argc));
+    const auto parsed = share::parse(std::vector<std::string>(argv, argv + argc));
     if (const auto* message = std::get_if<share::Message>(&parsed)) {
         (message->status == share::completed ? std::cout : std::cerr)
             << message->text.toStdString();
         return message->status;
     }
-    std::optional<share::ReachableDisplay> display = share::reachableDisplay(ProcessEnvironment());
-    if (!display) {
-        std::cerr << "tovin-share: no display to show the sheet on: neither WAYLAND_DISPLAY nor "
-                     "DISPLAY names one that answers\n";
+    auto display = share::reachableDisplay(ProcessEnvironment());
+    if (const auto* problem = std::get_if<QString>(&display)) {
+        std::cerr << "tovin-share: " << problem->toStdString() << '\n';
         return share::misuse;
     }
 
     // Docks and task switchers find the window's entry, and so its name and icon, by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.brindlex.tovin.share"));
-    const auto application = share::startApplication(argc, argv, std::move(*display));
+    const auto application =
+        share::startApplication(argc, argv, std::move(std::get<share::ReachableDisplay>(display)));
+    const auto& arguments = std::get<share::Arguments>(parsed);
     QFile standardInput;
     standardInput.open(stdin, QIODevice::ReadOnly);
-    auto request = std::make_shared<share::CommandLineShareRequest>(share::makeInputItem(
-        std::get<share::Arguments>(parsed), standardInput, *QGuiApplication::clipboard()));
-    ShareViewController sheet(SheetServices::desktop(std::move(request)));
+    auto request = std::make_shared<share::CommandLineShareRequest>(
+        arguments.text, share::attachmentsOf(arguments, standardInput), arguments.clipboard,
+        std::cerr);
+    ShareViewController sheet(SheetServices::desktop(request));
     share::present(sheet);
-    return application->exec();
+    if (arguments.clipboard) {
+        share::whenClipboardReadable(sheet, [&request] {
+            request->addClipboard(share::clipboardAttachments(*QGuiApplication::clipboard()));
+        });
+    }
+    const int status = application->exec();
+    if (status == share::completed && request->queuedShareID()) {
+        // A reader that has gone away must not turn a queued share into a failure.
+        std::signal(SIGPIPE, SIG_IGN);
+        std::cout << *request->queuedShareID() << std::endl;
+    }
+    return status;
 }

@@ -140,11 +140,16 @@ TEST(EnqueueFailureMessage, NamesTheFileOrTheSharedFolderAndSaysWhyInPlainWords)
 // Posts also go out on the session bus when asked to.
 class Platform final : public ShareRequest, public Notifier, public URLOpener {
 public:
-    Platform(Items items, bool onBus)
+    Platform(Items items, bool onBus, QString leftOut)
         : items_(std::move(items))
-        , onBus_(onBus) {}
+        , onBus_(onBus)
+        , leftOut_(std::move(leftOut)) {}
     const Items& inputItems() const override { return items_; }
-    void complete() override { log.push_back("complete"); }
+    QString leftOut() const override { return leftOut_; }
+    void complete(const std::string& id) override {
+        log.push_back("complete");
+        queuedID = id;
+    }
     void cancel(std::error_code error) override {
         log.push_back(std::string("cancel ") + error.category().name() + " " +
                       std::to_string(error.value()));
@@ -157,10 +162,12 @@ public:
     void open(const QUrl& url) override { log.push_back("open " + url.toString().toStdString()); }
 
     Log log;
+    std::string queuedID;
 
 private:
     Items items_;
     bool onBus_;
+    QString leftOut_;
 };
 
 // A file whose load returns only when the test delivers it.
@@ -230,8 +237,8 @@ struct Home {
 
 // The sheet on screen over a home; no items means no request. Controls are found by name.
 struct Window {
-    Window(Home& home, std::optional<Items> items, bool onBus = false)
-        : platform(std::make_shared<Platform>(items.value_or(Items{}), onBus))
+    Window(Home& home, std::optional<Items> items, bool onBus = false, QString leftOut = {})
+        : platform(std::make_shared<Platform>(items.value_or(Items{}), onBus, std::move(leftOut)))
         , sheet(SheetServices{items ? platform : nullptr, home.environment, home.disk, home.uuids,
                               std::make_shared<SystemClock>(), platform, platform}) {
         sheet.show();
@@ -345,7 +352,9 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
             items = Items{{"shared text",
                            {home.file("report.pdf"),
                             makeURLProvider(QUrl("https://example.org/a?b")), home.file("a.png")}}};
-        Window window(home, items, true);
+        // What the request could not take shows until a Send says more.
+        const QString leftOut = QStringLiteral("Could not share “gone.pdf”: it no longer exists.");
+        Window window(home, items, true, leftOut);
         ASSERT_TRUE(!test.request || window.summaryShown());
         if (test.request) {
             EXPECT_EQ(window.label("summaryLabel").wholeText(),
@@ -356,7 +365,8 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
         test.act(home, window);
         ASSERT_TRUE(window.settled());
         EXPECT_EQ(window.platform->log, test.log);
-        EXPECT_EQ(window.label("errorLabel").wholeText().toStdString(), test.errorLine);
+        EXPECT_EQ(window.label("errorLabel").wholeText(),
+                  test.request && !*test.errorLine ? leftOut : QString(test.errorLine));
         EXPECT_EQ(window.buttons(), test.buttons);
         const auto shares = home.queued();
         ASSERT_EQ(shares.size(), test.queuedFor ? 1u : 0u);
@@ -366,6 +376,7 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
             EXPECT_EQ(share.text, test.request ? "hi\nshared text" : "hi");
             EXPECT_EQ(share.url.has_value(), test.request);
             EXPECT_EQ(share.attachments, test.request ? files : decltype(files){});
+            EXPECT_EQ(window.platform->queuedID, test.request ? shares[0].id : "");
         }
         EXPECT_EQ(bus.arrived() - before, test.queuedFor ? 1 : 0);
     }
