@@ -1,4 +1,5 @@
 #include "app/CommandLineShareRequest.h"
+#include "app/Display.h"
 #include "app/ShareCommandLine.h"
 #include "intake/TypeRegistry.h"
 
@@ -7,6 +8,8 @@
 #include <QClipboard>
 #include <QImage>
 #include <QMimeData>
+#include <QVBoxLayout>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace tovin {
@@ -71,6 +74,29 @@ TEST(CommandLineShareRequest, TheFirstEndIsTheExitStatus) {
         request.cancel(std::make_error_code(std::errc::operation_canceled));
         request.complete();
         EXPECT_EQ(QCoreApplication::exec(), completeFirst ? share::completed : share::cancelled);
+    }
+}
+
+// Centred on the 800 × 800 screen of the tests where it fits; made smaller where it does not, as
+// far as its controls let it, and never above or left of the screen.
+TEST(Display, PresentKeepsTheWindowOnItsScreen) {
+    // A window's size, the size its controls need, then the size and the frame it gets.
+    const std::tuple<QSize, QSize, QSize, QRect> cases[] = {
+        {{460, 520}, {9, 9}, {460, 520}, {168, 138, 464, 524}},
+        {{460, 1040}, {9, 9}, {460, 796}, {168, 0, 464, 800}},
+        {{1000, 900}, {900, 850}, {900, 850}, {0, 0, 904, 854}},
+    };
+    for (const auto& [size, least, given, frame] : cases) {
+        QWidget window;
+        auto* controls = new QWidget;
+        controls->setMinimumSize(least);
+        auto* layout = new QVBoxLayout(&window);
+        layout->setContentsMargins({});
+        layout->addWidget(controls);
+        window.setFixedSize(size);
+        share::present(window);
+        EXPECT_EQ(window.size(), given);
+        EXPECT_EQ(window.frameGeometry(), frame);
     }
 }
 
