@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev
     dbus libdbus-1-dev
     desktop-file-utils xdg-utils libglib2.0-bin python3 dpkg-dev lintian
-    xvfb xdotool weston imagemagick
+    xvfb xdotool weston imagemagick at-spi2-core python3-pyatspi
 )
 
 missing=()
