@@ -11,6 +11,8 @@
 #include <QPluginLoader>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -187,8 +189,25 @@ void present(QWidget& window) {
     const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (screen == nullptr)
         screen = QGuiApplication::primaryScreen();
-    if (screen != nullptr)
-        window.move(screen->availableGeometry().center() - window.rect().center());
+    if (screen != nullptr) {
+        // A platform knows the frame around a window, if at all, once the window exists.
+        window.winId();
+        const QMargins frame = window.windowHandle()->frameMargins();
+        const QSize border(frame.left() + frame.right(), frame.top() + frame.bottom());
+        const QRect room = screen->availableGeometry();
+        // On a screen too small for it, the window shrinks to the screen, as far as its controls
+        // let it, and shows its top-left corner: Send stays within reach.
+        const QSize size =
+            window.size().boundedTo(room.size() - border).expandedTo(window.minimumSizeHint());
+        if (size != window.size())
+            window.setFixedSize(size);
+        const QRect outer({}, size + border);
+        const QPoint centred = room.center() - outer.center();
+        const QPoint last =
+            room.topLeft() + QPoint(room.width() - outer.width(), room.height() - outer.height());
+        window.move(std::max(room.left(), std::min(centred.x(), last.x())),
+                    std::max(room.top(), std::min(centred.y(), last.y())));
+    }
     window.show();
     window.raise();
     window.activateWindow();

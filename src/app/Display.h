@@ -47,7 +47,9 @@ std::unique_ptr<QApplication> startApplication(int& argc, char** argv, Reachable
 void whenClipboardReadable(QWidget& window, std::function<void()> read);
 
 // Shows the window centred on the screen under the pointer, where the window system lets a
-// program place its windows, raised, and asks for the keyboard focus.
+// program place its windows, raised, and asks for the keyboard focus. A window larger than the
+// screen is made smaller, down to its minimum size hint, and placed at the screen's top-left
+// corner on the side where it still does not fit.
 void present(QWidget& window);
 
 } // namespace tovin::share

@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QImage>
 #include <QMimeData>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <fstream>
 #include <future>
@@ -233,6 +234,29 @@ TEST(Display, IsTheFirstNamedPlatformWithAPluginAndADisplayElseOneLineSaysWhy) {
             ASSERT_TRUE(std::holds_alternative<QString>(display)) << why.toStdString();
             EXPECT_EQ(std::get<QString>(display), "no display to show the sheet on: " + why);
         }
+    }
+}
+
+// Centred on the 800 × 800 screen of the tests where it fits; made smaller where it does not, as
+// far as its controls let it, and never above or left of the screen.
+TEST(Display, PresentKeepsTheWindowOnItsScreen) {
+    // A window's size, the size its controls need, then the size and the frame it gets.
+    const std::tuple<QSize, QSize, QSize, QRect> cases[] = {
+        {{460, 520}, {9, 9}, {460, 520}, {168, 138, 464, 524}},
+        {{460, 1040}, {9, 9}, {460, 796}, {168, 0, 464, 800}},
+        {{1000, 900}, {900, 850}, {900, 850}, {0, 0, 904, 854}},
+    };
+    for (const auto& [size, least, given, frame] : cases) {
+        QWidget window;
+        auto* controls = new QWidget;
+        controls->setMinimumSize(least);
+        auto* layout = new QVBoxLayout(&window);
+        layout->setContentsMargins({});
+        layout->addWidget(controls);
+        window.setFixedSize(size);
+        share::present(window);
+        EXPECT_EQ(window.size(), given);
+        EXPECT_EQ(window.frameGeometry(), frame);
     }
 }
 

@@ -250,7 +250,7 @@ sway)
         "file://$scratch/files/caf%E9%20100%25.txt" sftp://nas/photos/r.pdf \
         https://a.example/ https://b.example/ -
     await sh -c 'swaymsg -t get_tree | grep -q "\"app_id\": \"com.brindlex.tovin.share\""'
-    # The sheet through the accessibility bus: "texts" prints its labels and rows, a line each.
+    # The sheet through the accessibility bus: "texts" prints its labels, alert and rows, a line each.
     sheet() {
         python3 - "$@" <<'ATSPI'
 import sys, time
@@ -270,7 +270,7 @@ def nodes(*roles):
 
 command = sys.argv[1]
 if command == "texts":
-    print("\n".join(node.name for node in nodes("label", "table cell")))
+    print("\n".join(node.name for node in nodes("label", "alert", "table cell")))
 elif command == "select":
     nodes("table")[0].queryTable().addRowSelection(int(sys.argv[2]))
 elif command == "press":
