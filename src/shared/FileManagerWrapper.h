@@ -21,8 +21,9 @@ public:
                   const CopyProgress& progress) override {
         target_->copyItem(source, destination, progress);
     }
-    std::uintmax_t contentSize(const std::filesystem::path& source) override {
-        return target_->contentSize(source);
+    std::uintmax_t contentSize(const std::filesystem::path& source,
+                               const std::filesystem::path& destination) override {
+        return target_->contentSize(source, destination);
     }
     std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) override {

@@ -19,7 +19,8 @@ public:
     void createDirectory(const std::filesystem::path& folder) override;
     void copyItem(const std::filesystem::path& source, const std::filesystem::path& destination,
                   const CopyProgress& progress) override;
-    std::uintmax_t contentSize(const std::filesystem::path& source) override;
+    std::uintmax_t contentSize(const std::filesystem::path& source,
+                               const std::filesystem::path& destination) override;
     std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) override;
     bool isDirectory(const std::filesystem::path& item) override;

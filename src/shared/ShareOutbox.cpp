@@ -79,21 +79,27 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
     if (url && !detail::isUTF8(*url))
         throw detail::notUTF8("the link");
     refuseOutboxItself(attachments);
+    std::string id = uuids_->newUUID();
+    const fs::path entry = outboxURL_ / id;
+    const fs::path folder = entry / "attachments";
+    std::vector<Manifest::Attachment> recorded = nameAttachments(attachments);
     std::uintmax_t bytesTotal = 0, bytesDone = 0;
     FileManager::CopyProgress copied;
     if (progress) {
-        for (const AttachmentSource& attachment : attachments)
-            bytesTotal += fileManager_->contentSize(attachment.source);
+        for (std::size_t i = 0; i < attachments.size(); ++i)
+            bytesTotal +=
+                fileManager_->contentSize(attachments[i].source, folder / recorded[i].filename);
         progress(0, bytesTotal);
         copied = [&](std::uintmax_t bytes) { progress(bytesDone += bytes, bytesTotal); };
     }
 
     fileManager_->createDirectory(outboxURL_);
-    std::string id = uuids_->newUUID();
-    const fs::path entry = outboxURL_ / id;
     try {
         fileManager_->createDirectory(entry);
-        std::vector<Manifest::Attachment> recorded = copyAttachments(attachments, entry, copied);
+        if (!attachments.empty())
+            fileManager_->createDirectory(folder);
+        for (std::size_t i = 0; i < attachments.size(); ++i)
+            fileManager_->copyItem(attachments[i].source, folder / recorded[i].filename, copied);
         // The copies and every name down to them are on disk before a manifest can name them:
         // one flush of the file system costs far less than one for each of many small files.
         if (attachments.empty())
@@ -123,13 +129,8 @@ void ShareOutbox::refuseOutboxItself(const std::vector<AttachmentSource>& attach
 }
 
 std::vector<ShareOutbox::Manifest::Attachment>
-ShareOutbox::copyAttachments(const std::vector<AttachmentSource>& attachments,
-                             const fs::path& entry, const FileManager::CopyProgress& copied) const {
+ShareOutbox::nameAttachments(const std::vector<AttachmentSource>& attachments) const {
     std::vector<Manifest::Attachment> recorded;
-    if (attachments.empty())
-        return recorded;
-    const fs::path folder = entry / "attachments";
-    fileManager_->createDirectory(folder);
     std::set<std::string> taken;
     for (const AttachmentSource& attachment : attachments) {
         // The manifest is UTF-8; the file system's names are bytes.
@@ -137,9 +138,8 @@ ShareOutbox::copyAttachments(const std::vector<AttachmentSource>& attachments,
         if (name.empty())
             name = uuids_->newUUID();
         name = freeName(name, taken);
-        fileManager_->copyItem(attachment.source, folder / name, copied);
-        recorded.push_back({attachment.kind, name});
-        taken.insert(std::move(name));
+        taken.insert(name);
+        recorded.push_back({attachment.kind, std::move(name)});
     }
     return recorded;
 }

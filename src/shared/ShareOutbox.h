@@ -89,7 +89,8 @@ public:
 
     // Queues one share and returns its entry id once the entry is complete and on disk.
     // Names: each copy keeps its source's name, every byte that is not UTF-8 replaced by U+FFFD;
-    // a name already taken in this share gets " 2", " 3", … before its extension.
+    // a name already taken in this share gets " 2", " 3", … before its extension. Copies are made
+    // as `FileManager::copyItem` makes them: nothing in an entry leads outside it.
     // Refused before anything is made: a text or link that is not UTF-8 (`std::system_error`,
     // `std::errc::illegal_byte_sequence`), and a source that is the outbox, lies in it or holds
     // it, links resolved (`std::filesystem::filesystem_error`, `std::errc::invalid_argument`).
@@ -97,7 +98,8 @@ public:
     // far as it could (the outbox folder stays); what `progress` throws counts, so that throwing
     // from it cancels the share.
     // Progress: `progress`, when given, hears of the bytes copied so far out of those the sources
-    // held when copying began (counted once, before; a folder counts its regular files), first
+    // held when copying began (counted once, before, as `FileManager::contentSize` counts them;
+    // a source that grows meanwhile, or reports no size, can take the count past that), first
     // with none done.
     std::string enqueue(std::int64_t chatId, const std::optional<std::string>& text,
                         const std::optional<std::string>& url,
@@ -124,11 +126,9 @@ private:
     // source that is the outbox, lies inside it or holds it, links resolved: its copy would copy
     // itself.
     void refuseOutboxItself(const std::vector<AttachmentSource>& attachments) const;
-    // Copies the sources into the entry's "attachments" folder.
+    // The attachments as the manifest records them, each with the name of its copy.
     std::vector<Manifest::Attachment>
-    copyAttachments(const std::vector<AttachmentSource>& attachments,
-                    const std::filesystem::path& entry,
-                    const FileManager::CopyProgress& copied) const;
+    nameAttachments(const std::vector<AttachmentSource>& attachments) const;
     // Deletes what a failed `enqueue` made of an entry, ignoring failures.
     void abandon(const std::filesystem::path& entry) const;
     // Whether the outbox's child is a removal's hidden folder or an entry folder without manifest.

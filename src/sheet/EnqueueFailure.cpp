@@ -70,11 +70,12 @@ QString saveMessage(std::error_code error) {
 }
 
 QString fileSystemMessage(const fs::filesystem_error& error, const fs::path& outbox) {
-    // A folder whose listing breaks off part-way is named by no error.
+    // An error that names no item, as a file manager of the host's own may throw.
     if (error.path1().empty())
         return saveMessage(error.code());
-    // The outbox refuses a source that is tovin's shared folder, lies in it or holds it, naming
-    // that source alone; a copy that the disk does not accept names its destination too.
+    // The outbox refuses a source that is tovin's shared folder, lies in it or holds it, and a
+    // link in a shared folder that holds it, naming that item alone; a copy that the disk does
+    // not accept names its destination too.
     if (error.code() == std::errc::invalid_argument && error.path2().empty())
         return QStringLiteral("Could not copy “%1”: tovin's shared folder cannot be shared into "
                               "itself.")

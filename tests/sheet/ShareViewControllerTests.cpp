@@ -187,7 +187,7 @@ public:
     using FileManagerWrapper::FileManagerWrapper;
     void copyItem(const fs::path& source, const fs::path& destination,
                   const CopyProgress& progress) override {
-        const std::uintmax_t size = contentSize(source);
+        const std::uintmax_t size = contentSize(source, destination);
         for (int piece = 0; piece < 4 && pause > std::chrono::milliseconds(0); ++piece) {
             std::this_thread::sleep_for(pause);
             progress(size / 4 + (piece == 3 ? size % 4 : 0));
