@@ -3,6 +3,7 @@
 #include "shared/UTF8.h"
 
 #include <algorithm>
+#include <limits>
 #include <set>
 
 namespace tovin {
@@ -12,7 +13,14 @@ namespace fs = std::filesystem;
 namespace {
 
 // No share needs a larger manifest; reading a larger one whole would only cost memory and time.
+// The writer refuses a share whose manifest would not fit, so that every share it accepts is
+// listed.
 constexpr std::size_t maximumManifestSize = 16 << 20;
+
+// A "createdAt" as long as any can be written (-2.2250738585072014e-308): a manifest measured with
+// it is never shorter than the one written later with the time of writing.
+const ShareOutbox::Timestamp
+    longestTimestamp(ShareOutbox::Timestamp::duration(-std::numeric_limits<double>::min()));
 
 // Names a folder on its way out of the outbox.
 constexpr char removingPrefix[] = ".removing-";
@@ -78,11 +86,12 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
         throw detail::notUTF8("the text");
     if (url && !detail::isUTF8(*url))
         throw detail::notUTF8("the link");
-    refuseOutboxItself(attachments);
+    refuseSources(attachments);
     std::string id = uuids_->newUUID();
     const fs::path entry = outboxURL_ / id;
     const fs::path folder = entry / "attachments";
     std::vector<Manifest::Attachment> recorded = nameAttachments(attachments);
+    refuseOversized(Manifest{chatId, text, url, recorded, longestTimestamp});
     std::uintmax_t bytesTotal = 0, bytesDone = 0;
     FileManager::CopyProgress copied;
     if (progress) {
@@ -115,7 +124,13 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
     return id;
 }
 
-void ShareOutbox::refuseOutboxItself(const std::vector<AttachmentSource>& attachments) const {
+void ShareOutbox::refuseSources(const std::vector<AttachmentSource>& attachments) const {
+    for (const AttachmentSource& attachment : attachments) {
+        // The system would read such a path only up to its NUL, and copy another item.
+        if (attachment.source.native().find('\0') != std::string::npos)
+            throw fs::filesystem_error("a path holding a NUL byte names no item", attachment.source,
+                                       std::make_error_code(std::errc::no_such_file_or_directory));
+    }
     if (attachments.empty())
         return;
     const fs::path outbox = fileManager_->resolvedPath(outboxURL_);
@@ -142,6 +157,22 @@ ShareOutbox::nameAttachments(const std::vector<AttachmentSource>& attachments) c
         recorded.push_back({attachment.kind, std::move(name)});
     }
     return recorded;
+}
+
+void ShareOutbox::refuseOversized(const Manifest& longest) {
+    const auto fits = [](const Manifest& manifest) {
+        return manifest.encode().size() <= maximumManifestSize;
+    };
+    if (fits(longest))
+        return;
+    Manifest filesAlone = longest;
+    filesAlone.text.reset();
+    filesAlone.url.reset();
+    if ((longest.text || longest.url) && fits(filesAlone))
+        throw std::system_error(std::make_error_code(std::errc::message_size),
+                                "the text and the link are too long for a share");
+    throw std::system_error(std::make_error_code(std::errc::argument_list_too_long),
+                            "a share cannot list that many files, or names that long");
 }
 
 std::vector<fs::path> ShareOutbox::removeLeftovers(std::chrono::seconds age) const {

@@ -87,13 +87,18 @@ public:
     // Called on the writing thread between chunks of at most 64 MiB.
     using Progress = std::function<void(std::uintmax_t bytesDone, std::uintmax_t bytesTotal)>;
 
-    // Queues one share and returns its entry id once the entry is complete and on disk.
+    // Queues one share and returns its entry id once the entry is complete and on disk; every
+    // share it accepts is one that `pending()` lists, as it was given.
     // Names: each copy keeps its source's name, every byte that is not UTF-8 replaced by U+FFFD;
     // a name already taken in this share gets " 2", " 3", … before its extension. Copies are made
     // as `FileManager::copyItem` makes them: nothing in an entry leads outside it.
     // Refused before anything is made: a text or link that is not UTF-8 (`std::system_error`,
-    // `std::errc::illegal_byte_sequence`), and a source that is the outbox, lies in it or holds
-    // it, links resolved (`std::filesystem::filesystem_error`, `std::errc::invalid_argument`).
+    // `std::errc::illegal_byte_sequence`); a manifest that would pass the 16 MiB `pending()` reads
+    // (`std::system_error`, `std::errc::message_size` when the text and link make it so, else
+    // `std::errc::argument_list_too_long` for the attachments' names); a source whose path holds
+    // a NUL byte (`std::filesystem::filesystem_error`, `std::errc::no_such_file_or_directory`);
+    // and a source that is the outbox, lies in it or holds it, links resolved
+    // (`std::filesystem::filesystem_error`, `std::errc::invalid_argument`).
     // Failure: throws the first error unchanged, once it has removed what it made of the entry as
     // far as it could (the outbox folder stays); what `progress` throws counts, so that throwing
     // from it cancels the share.
@@ -122,13 +127,15 @@ public:
     std::vector<std::filesystem::path> removeLeftovers(std::chrono::seconds age) const;
 
 private:
-    // Throws `std::filesystem::filesystem_error` (`std::errc::invalid_argument`) for the first
-    // source that is the outbox, lies inside it or holds it, links resolved: its copy would copy
-    // itself.
-    void refuseOutboxItself(const std::vector<AttachmentSource>& attachments) const;
+    // Throws for the first source that `enqueue` refuses by its path: one holding a NUL byte, or
+    // the outbox, anything in it or a folder holding it, whose copy would copy itself.
+    void refuseSources(const std::vector<AttachmentSource>& attachments) const;
     // The attachments as the manifest records them, each with the name of its copy.
     std::vector<Manifest::Attachment>
     nameAttachments(const std::vector<AttachmentSource>& attachments) const;
+    // Throws when `longest`, measured with the longest "createdAt", does not fit what `pending()`
+    // reads.
+    static void refuseOversized(const Manifest& longest);
     // Deletes what a failed `enqueue` made of an entry, ignoring failures.
     void abandon(const std::filesystem::path& entry) const;
     // Whether the outbox's child is a removal's hidden folder or an entry folder without manifest.

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 QString reason(std::error_code error) {
-    static constexpr std::array<std::pair<int, const char*>, 20> reasons{{
+    static constexpr std::array<std::pair<int, const char*>, 22> reasons{{
         {ENOSPC, "the disk is full"},
         {EDQUOT, "the disk quota is used up"},
         {EACCES, "permission was denied"},
@@ -34,6 +34,8 @@ QString reason(std::error_code error) {
         {ENOMEM, "the computer is out of memory"},
         {EBUSY, "it is in use"},
         {EILSEQ, "the text or the link is not valid Unicode"},
+        {EMSGSIZE, "the text is too long"},
+        {E2BIG, "it holds too many files"},
         {EINVAL, "the disk does not accept it"},
     }};
     const auto known = std::ranges::find_if(reasons, [&](const auto& entry) {

@@ -132,6 +132,7 @@ TEST_F(ShareOutboxTest, RefusesWhatCannotBeSharedAndLeavesNothing) {
     const Case cases[] = {
         {folder / "pipe", std::errc::not_supported},
         {"/dev/null", std::errc::not_supported},
+        {std::string("/etc/hostname\0.txt", 18), std::errc::no_such_file_or_directory},
         // Unreadable inside a folder: named, whether a folder, or what a link leads to.
         {folder / "with", std::errc::permission_denied, folder / "with" / "unreadable"},
         {folder / "links", std::errc::permission_denied, folder / "links" / "shadow"},
@@ -259,6 +260,69 @@ TEST_F(ShareOutboxTest, EveryFailureSurfacesUnchangedAndLeavesNothingOfTheEntry)
     };
     EXPECT_THROW(outbox.enqueue(9, "t", std::nullopt, attachments, cancel), Cancelled);
     EXPECT_TRUE(fs::is_empty(outboxURL));
+}
+
+// The reader takes manifests of up to 16 MiB: the writer accepts no share whose manifest would be
+// larger, and every one it accepts is listed exactly as it was given.
+TEST_F(ShareOutboxTest, WhatEnqueueAcceptsPendingListsWholeUpToTheManifestLimit) {
+    constexpr std::size_t limit = 16 << 20;
+    const fs::path file = source("f.txt");
+    fs::create_directories(outboxURL);
+    const std::tuple<const char*, std::string, bool, std::vector<Attachment>> shapes[] = {
+        {"text written longer, escaped, beside a file",
+         "\x01/\"\xC3\xA9\n",
+         false,
+         {{Kind::file, "f.txt"}}},
+        {"a link", "x", true, {}},
+    };
+    for (const auto& [shape, unit, asLink, files] : shapes) {
+        const auto manifest = [&](std::size_t count) {
+            std::string body;
+            for (std::string piece = unit; count > 0; count /= 2, piece += piece) {
+                if (count % 2 == 1)
+                    body += piece;
+            }
+            return ShareOutbox::Manifest{1, asLink ? std::nullopt : std::optional(body),
+                                         asLink ? std::optional(body) : std::nullopt, files,
+                                         ShareOutbox::Timestamp(clock->time)};
+        };
+        const std::size_t base = manifest(0).encode().size();
+        const std::size_t each = manifest(1).encode().size() - base;
+        const std::size_t tooMany = (limit - base) / each + 1;
+        // Accepted with room to spare for the longest time, then just over.
+        for (const std::size_t count : {(limit - base - 24) / each, tooMany}) {
+            SCOPED_TRACE(::testing::Message() << shape << " of " << count * each + base);
+            const ShareOutbox::Manifest given = manifest(count);
+            try {
+                const std::string id = outbox.enqueue(
+                    given.chatId, given.text, given.url,
+                    files.empty() ? std::vector<ShareOutbox::AttachmentSource>()
+                                  : std::vector<ShareOutbox::AttachmentSource>{{Kind::file, file}});
+                EXPECT_LT(count, tooMany) << "accepted over the limit";
+                const auto listed = outbox.pending();
+                EXPECT_TRUE(listed.size() == 1 && listed[0].manifest == given)
+                    << "accepted, and not listed as given";
+                fs::remove_all(outboxURL / id);
+            } catch (const std::system_error& error) {
+                EXPECT_EQ(error.code(), std::errc::message_size);
+                EXPECT_GT(base + count * each + 24, limit) << "refused far below the limit";
+            }
+            EXPECT_THAT(disk->contentsOfDirectory(outboxURL), IsEmpty());
+        }
+    }
+
+    // Files alone: refused before any is looked at.
+    std::vector<ShareOutbox::AttachmentSource> many;
+    for (int i = 0; i < 5'000; ++i)
+        many.push_back(
+            {Kind::file, folder / "absent" / (std::string(4000, 'n') + std::to_string(i))});
+    try {
+        outbox.enqueue(1, std::nullopt, std::nullopt, many);
+        ADD_FAILURE() << "queued a manifest over the limit";
+    } catch (const std::system_error& error) {
+        EXPECT_EQ(error.code(), std::errc::argument_list_too_long);
+    }
+    EXPECT_THAT(disk->contentsOfDirectory(outboxURL), IsEmpty());
 }
 
 TEST_F(ShareOutboxTest, PendingListsCompleteEntriesOldestFirst) {
