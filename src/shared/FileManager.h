@@ -119,6 +119,12 @@ public:
     // the system could not write some of it.
     virtual void synchronizeFileSystem(const std::filesystem::path& item) = 0;
 
+    // Takes an exclusive advisory lock on the file or folder without waiting, held until the
+    // returned descriptor is closed or the process ends, however it ends. No value when another
+    // holder has it (another process, or another descriptor of this one); throws when the item
+    // cannot be opened or its file system cannot lock.
+    virtual std::optional<FileDescriptor> tryLock(const std::filesystem::path& item) = 0;
+
     // Creates `file` new, readable and writable by its owner alone, and opens it for writing.
     // An existing name, a symbolic link included, is never followed or replaced: it fails.
     virtual FileDescriptor createPrivateFile(const std::filesystem::path& file) = 0;

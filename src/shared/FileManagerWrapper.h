@@ -61,6 +61,9 @@ public:
     void synchronizeFileSystem(const std::filesystem::path& item) override {
         target_->synchronizeFileSystem(item);
     }
+    std::optional<FileDescriptor> tryLock(const std::filesystem::path& item) override {
+        return target_->tryLock(item);
+    }
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override {
         return target_->createPrivateFile(file);
     }

@@ -10,6 +10,7 @@
 #include <linux/fs.h>
 #include <memory>
 #include <random>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -585,6 +586,19 @@ void PosixFileManager::synchronizeFileSystem(const fs::path& item) {
     const FileDescriptor fd = openFile(item, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (!fd || ::syncfs(fd.get()) != 0)
         fail("cannot flush to disk", item);
+}
+
+std::optional<FileDescriptor> PosixFileManager::tryLock(const fs::path& item) {
+    FileDescriptor fd = openFile(item, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (!fd)
+        fail("cannot lock", item);
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            return std::nullopt;
+        if (errno != EINTR)
+            fail("cannot lock", item);
+    }
+    return fd;
 }
 
 FileDescriptor PosixFileManager::createPrivateFile(const fs::path& file) {

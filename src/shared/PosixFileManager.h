@@ -39,6 +39,7 @@ public:
                            WriteMode mode) override;
     void synchronize(const std::filesystem::path& item) override;
     void synchronizeFileSystem(const std::filesystem::path& item) override;
+    std::optional<FileDescriptor> tryLock(const std::filesystem::path& item) override;
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override;
     std::filesystem::path temporaryDirectory() override;
 

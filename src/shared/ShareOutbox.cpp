@@ -103,8 +103,10 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
     }
 
     fileManager_->createDirectory(outboxURL_);
+    std::optional<FileDescriptor> hold;
     try {
         fileManager_->createDirectory(entry);
+        hold = holdWhileWriting(entry);
         if (!attachments.empty())
             fileManager_->createDirectory(folder);
         for (std::size_t i = 0; i < attachments.size(); ++i)
@@ -175,6 +177,21 @@ void ShareOutbox::refuseOversized(const Manifest& longest) {
                             "a share cannot list that many files, or names that long");
 }
 
+std::optional<FileDescriptor> ShareOutbox::holdWhileWriting(const fs::path& entry) const {
+    std::optional<FileDescriptor> hold;
+    try {
+        hold = fileManager_->tryLock(entry);
+    } catch (const std::exception&) {
+        // A file system without locks: `removeLeftovers` goes by age alone there.
+        return std::nullopt;
+    }
+    // Only `removeLeftovers`, about to delete the entry, can hold a lock on a folder this new.
+    if (!hold)
+        throw fs::filesystem_error("cannot write", entry,
+                                   std::make_error_code(std::errc::device_or_resource_busy));
+    return hold;
+}
+
 std::vector<fs::path> ShareOutbox::removeLeftovers(std::chrono::seconds age) const {
     std::vector<fs::path> children;
     try {
@@ -186,7 +203,19 @@ std::vector<fs::path> ShareOutbox::removeLeftovers(std::chrono::seconds age) con
     std::vector<fs::path> removed;
     for (const fs::path& child : children) {
         const auto changed = fileManager_->modificationDate(child);
-        if (!changed || *changed > latest || !isLeftover(child))
+        if (!changed || *changed > latest)
+            continue;
+        // Held first: a writer holds its entry from its creation until its manifest is written,
+        // so an entry found free and without a manifest stays so.
+        std::optional<FileDescriptor> hold;
+        try {
+            hold = fileManager_->tryLock(child);
+            if (!hold)
+                continue; // still being written
+        } catch (const std::exception&) {
+            // Gone, or on a file system without locks: its age alone tells.
+        }
+        if (!isLeftover(child))
             continue;
         try {
             fileManager_->removeItem(child);

@@ -99,6 +99,8 @@ public:
     // a NUL byte (`std::filesystem::filesystem_error`, `std::errc::no_such_file_or_directory`);
     // and a source that is the outbox, lies in it or holds it, links resolved
     // (`std::filesystem::filesystem_error`, `std::errc::invalid_argument`).
+    // While writing, it holds a lock on the entry folder (see `FileManager::tryLock`), so that
+    // `removeLeftovers` in any process passes over it.
     // Failure: throws the first error unchanged, once it has removed what it made of the entry as
     // far as it could (the outbox folder stays); what `progress` throws counts, so that throwing
     // from it cancels the share.
@@ -122,8 +124,10 @@ public:
     void remove(const PendingShare& share) const;
 
     // Deletes what writers and removers cut short left in the outbox, once unchanged for `age` or
-    // longer: entry folders without a "manifest.json", and the hidden folders of removals.
-    // Returns what it deleted. Never fails: what cannot be examined or deleted is passed over.
+    // longer: entry folders without a "manifest.json", and the hidden folders of removals. An
+    // entry that a writer still holds (see `enqueue`) is passed over, whatever its age; a killed
+    // writer holds nothing. Returns what it deleted. Never fails: what cannot be examined or
+    // deleted is passed over.
     std::vector<std::filesystem::path> removeLeftovers(std::chrono::seconds age) const;
 
 private:
@@ -136,6 +140,8 @@ private:
     // Throws when `longest`, measured with the longest "createdAt", does not fit what `pending()`
     // reads.
     static void refuseOversized(const Manifest& longest);
+    // The lock that marks `entry` as being written; none on a file system without locks.
+    std::optional<FileDescriptor> holdWhileWriting(const std::filesystem::path& entry) const;
     // Deletes what a failed `enqueue` made of an entry, ignoring failures.
     void abandon(const std::filesystem::path& entry) const;
     // Whether the outbox's child is a removal's hidden folder or an entry folder without manifest.
