@@ -50,7 +50,7 @@ public:
     // `std::errc::not_supported`, and a followed item that holds `destination` with
     // `std::errc::invalid_argument` and that item alone as the error's path. Every error names the
     // item it concerns as given or as met inside the folder (a link by its own path). The copy need
-    // not be on disk yet when this returns (see `synchronizeFileSystem`). `progress`, when given, is
+    // not be on disk yet when this returns (see `synchronizeTree`). `progress`, when given, is
     // called on this thread.
     virtual void copyItem(const std::filesystem::path& source,
                           const std::filesystem::path& destination,
@@ -114,6 +114,11 @@ public:
 
     // Flushes a file or a folder (its list of names) to disk.
     virtual void synchronize(const std::filesystem::path& item) = 0;
+
+    // Flushes the file, or the folder with everything in it (links not followed), to disk item by
+    // item, and returns true, when they number at most `mostItems`; flushes nothing and returns
+    // false when there are more.
+    virtual bool synchronizeTree(const std::filesystem::path& item, std::size_t mostItems) = 0;
 
     // Flushes everything written to the file system that holds the item to disk, and fails if
     // the system could not write some of it.

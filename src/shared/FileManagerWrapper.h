@@ -58,6 +58,9 @@ public:
         target_->writeFileInPieces(file, produce, mode);
     }
     void synchronize(const std::filesystem::path& item) override { target_->synchronize(item); }
+    bool synchronizeTree(const std::filesystem::path& item, std::size_t mostItems) override {
+        return target_->synchronizeTree(item, mostItems);
+    }
     void synchronizeFileSystem(const std::filesystem::path& item) override {
         target_->synchronizeFileSystem(item);
     }

@@ -38,6 +38,7 @@ public:
                            const std::function<void(const ByteSink&)>& produce,
                            WriteMode mode) override;
     void synchronize(const std::filesystem::path& item) override;
+    bool synchronizeTree(const std::filesystem::path& item, std::size_t mostItems) override;
     void synchronizeFileSystem(const std::filesystem::path& item) override;
     std::optional<FileDescriptor> tryLock(const std::filesystem::path& item) override;
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override;

@@ -22,6 +22,11 @@ constexpr std::size_t maximumManifestSize = 16 << 20;
 const ShareOutbox::Timestamp
     longestTimestamp(ShareOutbox::Timestamp::duration(-std::numeric_limits<double>::min()));
 
+// Up to this many files and folders, a share is flushed to disk item by item: flushing the whole
+// file system would also wait for whatever other programs have written to it. For more, that one
+// flush costs less than theirs.
+constexpr std::size_t mostItemsFlushedOneByOne = 16;
+
 // Names a folder on its way out of the outbox.
 constexpr char removingPrefix[] = ".removing-";
 
@@ -111,12 +116,7 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
             fileManager_->createDirectory(folder);
         for (std::size_t i = 0; i < attachments.size(); ++i)
             fileManager_->copyItem(attachments[i].source, folder / recorded[i].filename, copied);
-        // The copies and every name down to them are on disk before a manifest can name them:
-        // one flush of the file system costs far less than one for each of many small files.
-        if (attachments.empty())
-            fileManager_->synchronize(outboxURL_);
-        else
-            fileManager_->synchronizeFileSystem(entry);
+        flushCopies(entry, !attachments.empty());
         const Manifest manifest{chatId, text, url, std::move(recorded), Timestamp(clock_->now())};
         fileManager_->writeFile(entry / "manifest.json", manifest.encode(), WriteMode::atomic);
     } catch (...) {
@@ -175,6 +175,12 @@ void ShareOutbox::refuseOversized(const Manifest& longest) {
                                 "the text and the link are too long for a share");
     throw std::system_error(std::make_error_code(std::errc::argument_list_too_long),
                             "a share cannot list that many files, or names that long");
+}
+
+void ShareOutbox::flushCopies(const fs::path& entry, bool hasCopies) const {
+    if (hasCopies && !fileManager_->synchronizeTree(entry, mostItemsFlushedOneByOne))
+        fileManager_->synchronizeFileSystem(entry);
+    fileManager_->synchronize(outboxURL_);
 }
 
 std::optional<FileDescriptor> ShareOutbox::holdWhileWriting(const fs::path& entry) const {

@@ -140,6 +140,9 @@ private:
     // Throws when `longest`, measured with the longest "createdAt", does not fit what `pending()`
     // reads.
     static void refuseOversized(const Manifest& longest);
+    // Puts the entry's copies, when it has any, and every name down to them on disk, so that a
+    // manifest written next never names what a crash could lose.
+    void flushCopies(const std::filesystem::path& entry, bool hasCopies) const;
     // The lock that marks `entry` as being written; none on a file system without locks.
     std::optional<FileDescriptor> holdWhileWriting(const std::filesystem::path& entry) const;
     // Deletes what a failed `enqueue` made of an entry, ignoring failures.
