@@ -388,7 +388,8 @@ constexpr std::array commands{
             "never finished) and the hidden folders of removals that were cut short, once they\n"
             "have not changed for DURATION (default 1h), and prints each one it deleted.\n"
             "DURATION is a whole number followed by s, m, h or d: 90s, 30m, 1h, 2d. Queued\n"
-            "shares are never touched.\n",
+            "shares are never touched, nor is a share still being written, however long its\n"
+            "copy takes: its writer holds a lock on its folder until it is queued.\n",
             outboxClean},
     Command{"watch", "", "", "show each new queued share as it arrives",
             "Waits for the signal that the share sheet sends on the session bus after each share\n"

@@ -41,18 +41,27 @@ public:
     using CopyProgress = std::function<void(std::uintmax_t bytesCopied)>;
 
     // Copies a regular file, or a folder with everything in it, to `destination`, which must not
-    // exist and is never overwritten. A symbolic link given as `source` is followed; links inside
-    // a folder are copied as links. Anything else (a FIFO, a device, a socket) is refused with
-    // `std::errc::not_supported`. The copy need not be on disk yet when this returns (see
-    // `synchronizeFileSystem`). `progress`, when given, is called on this thread.
+    // exist and is never overwritten; each file is copied to its end, whatever size it reports (as
+    // files under /proc do). A symbolic link given as `source` is followed. Nothing in the copy
+    // leads outside it: in a folder, a link to something inside the folder stays a link, made
+    // relative; a link that leads nowhere (missing, or round in a circle) is left out; any other is
+    // replaced by a copy of what it leads to, or by a link to that copy where the walk is already
+    // inside it. Refused: anything else than a file or folder (a FIFO, a device, a socket) with
+    // `std::errc::not_supported`, and a followed item that holds `destination` with
+    // `std::errc::invalid_argument` and that item alone as the error's path. Every error names the
+    // item it concerns as given or as met inside the folder (a link by its own path). The copy need
+    // not be on disk yet when this returns (see `synchronizeTree`). `progress`, when given, is
+    // called on this thread.
     virtual void copyItem(const std::filesystem::path& source,
                           const std::filesystem::path& destination,
                           const CopyProgress& progress) = 0;
 
-    // The bytes that `copyItem` would copy from `source`: the size of a regular file, or the sizes
-    // of the regular files in a folder and its subfolders, links followed as `copyItem` follows
-    // them.
-    virtual std::uintmax_t contentSize(const std::filesystem::path& source) = 0;
+    // The bytes that `copyItem(source, destination, …)` would copy: the size of a regular file, or
+    // the sizes of the regular files it would copy from a folder, links taken as it takes them.
+    // Fails as `copyItem` would for a folder it cannot list, a link it cannot follow, and what it
+    // refuses.
+    virtual std::uintmax_t contentSize(const std::filesystem::path& source,
+                                       const std::filesystem::path& destination) = 0;
 
     // Every immediate child of the folder, hidden ones included, in the order the file system
     // gives them.
@@ -106,9 +115,20 @@ public:
     // Flushes a file or a folder (its list of names) to disk.
     virtual void synchronize(const std::filesystem::path& item) = 0;
 
+    // Flushes the file, or the folder with everything in it (links not followed), to disk item by
+    // item, and returns true, when they number at most `mostItems`; flushes nothing and returns
+    // false when there are more.
+    virtual bool synchronizeTree(const std::filesystem::path& item, std::size_t mostItems) = 0;
+
     // Flushes everything written to the file system that holds the item to disk, and fails if
     // the system could not write some of it.
     virtual void synchronizeFileSystem(const std::filesystem::path& item) = 0;
+
+    // Takes an exclusive advisory lock on the file or folder without waiting, held until the
+    // returned descriptor is closed or the process ends, however it ends. No value when another
+    // holder has it (another process, or another descriptor of this one); throws when the item
+    // cannot be opened or its file system cannot lock.
+    virtual std::optional<FileDescriptor> tryLock(const std::filesystem::path& item) = 0;
 
     // Creates `file` new, readable and writable by its owner alone, and opens it for writing.
     // An existing name, a symbolic link included, is never followed or replaced: it fails.

@@ -21,8 +21,9 @@ public:
                   const CopyProgress& progress) override {
         target_->copyItem(source, destination, progress);
     }
-    std::uintmax_t contentSize(const std::filesystem::path& source) override {
-        return target_->contentSize(source);
+    std::uintmax_t contentSize(const std::filesystem::path& source,
+                               const std::filesystem::path& destination) override {
+        return target_->contentSize(source, destination);
     }
     std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) override {
@@ -57,8 +58,14 @@ public:
         target_->writeFileInPieces(file, produce, mode);
     }
     void synchronize(const std::filesystem::path& item) override { target_->synchronize(item); }
+    bool synchronizeTree(const std::filesystem::path& item, std::size_t mostItems) override {
+        return target_->synchronizeTree(item, mostItems);
+    }
     void synchronizeFileSystem(const std::filesystem::path& item) override {
         target_->synchronizeFileSystem(item);
+    }
+    std::optional<FileDescriptor> tryLock(const std::filesystem::path& item) override {
+        return target_->tryLock(item);
     }
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override {
         return target_->createPrivateFile(file);

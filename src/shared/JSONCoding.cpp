@@ -7,11 +7,13 @@ std::string encodeJSON(const nlohmann::json& value) {
     // Outside strings JSON has no "/", so escaping every one escapes exactly those in strings.
     std::string escaped;
     escaped.reserve(plain.size() + plain.size() / 16);
-    for (const char c : plain) {
-        if (c == '/')
-            escaped += '\\';
-        escaped += c;
+    std::size_t start = 0;
+    for (std::size_t slash; (slash = plain.find('/', start)) != std::string::npos;
+         start = slash + 1) {
+        escaped.append(plain, start, slash - start);
+        escaped += "\\/";
     }
+    escaped.append(plain, start);
     return escaped;
 }
 

@@ -4,10 +4,13 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <iterator>
 #include <linux/fs.h>
 #include <memory>
 #include <random>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,8 +71,15 @@ public:
                 !(errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
                 return count;
             byKernel_ = false;
-            buffer_ = std::make_unique_for_overwrite<char[]>(bufferSize);
         }
+        return byReading(offset, length);
+    }
+
+    // As `copy`, always by reading and writing: what the file system serves past a file's
+    // reported size, the kernel's copy may not see.
+    ssize_t byReading(off_t offset, std::size_t length) {
+        if (!buffer_)
+            buffer_ = std::make_unique_for_overwrite<char[]>(bufferSize);
         const ssize_t count = ::pread(in_, buffer_.get(), std::min(length, bufferSize), offset);
         for (ssize_t written = 0; written < count;) {
             const ssize_t more =
@@ -91,8 +101,23 @@ private:
     std::unique_ptr<char[]> buffer_;
 };
 
+// Copies what lies at and past `offset` to the end of the file, which files under /proc and
+// /sys (reporting size 0, or 4096) put past their size. Returns where the file ended, or -1 with
+// `errno` set.
+off_t copyToEnd(PieceCopier& copier, off_t offset, const CopyProgress& progress) {
+    for (;;) {
+        const ssize_t count = copier.byReading(offset, pieceSize);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return count < 0 ? -1 : offset;
+        offset += count;
+        report(progress, static_cast<std::uintmax_t>(count));
+    }
+}
+
 // Shared blocks where the file system has them; else the data, piece by piece, its holes left as
-// holes (each reported with the data after it).
+// holes (each reported with the data after it), then whatever follows the reported size.
 bool copyContents(int in, off_t size, const FileDescriptor& out, const CopyProgress& progress) {
     if (::ioctl(out.get(), FICLONE, in) == 0) {
         report(progress, static_cast<std::uintmax_t>(size));
@@ -124,16 +149,17 @@ bool copyContents(int in, off_t size, const FileDescriptor& out, const CopyProgr
         }
     }
     report(progress, static_cast<std::uintmax_t>(size - reported));
-    return position >= size || ::ftruncate(out.get(), size) == 0;
+    const off_t end = copyToEnd(copier, size, progress);
+    if (end < 0)
+        return false;
+    // A hole at the end is made by giving the copy its length.
+    return end > size || position >= size || ::ftruncate(out.get(), size) == 0;
 }
 
 void syncDescriptor(int fd, const fs::path& path) {
     if (::fsync(fd) != 0)
         fail("cannot flush to disk", path);
 }
-
-void copyNode(const fs::path& source, const fs::path& destination, bool followLinks,
-              const CopyProgress& progress);
 
 void copyFile(int in, const struct stat& status, const fs::path& source,
               const fs::path& destination, const CopyProgress& progress) {
@@ -145,46 +171,176 @@ void copyFile(int in, const struct stat& status, const fs::path& source,
         fail("cannot copy", source, destination);
 }
 
-void copyFolder(const struct stat& status, const fs::path& source, const fs::path& destination,
-                const CopyProgress& progress) {
-    if (::mkdir(destination.c_str(), (status.st_mode & 0777) | S_IRWXU) != 0)
-        fail("cannot create the copy", source, destination);
-    for (const fs::directory_entry& child : fs::directory_iterator(source))
-        copyNode(child.path(), destination / child.path().filename(), false, progress);
+// Whether the resolved path `inner` is `outer` or lies inside it.
+bool isWithin(const fs::path& inner, const fs::path& outer) {
+    return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first ==
+           outer.end();
 }
 
-void copyLink(const fs::path& source, const fs::path& destination) {
-    std::error_code error;
-    fs::create_symlink(fs::read_symlink(source), destination, error);
-    if (error)
-        fail("cannot copy", source, destination, error);
+// The text of a link in the folder `from` that leads to `to`, both relative to the top of a copy
+// (empty or "." for the top itself): up to where their paths part, then down.
+fs::path relativeLink(const fs::path& from, const fs::path& to) {
+    const auto parts = [](const fs::path& path) {
+        std::vector<fs::path> names;
+        std::copy_if(path.begin(), path.end(), std::back_inserter(names),
+                     [](const fs::path& name) { return !name.empty() && name != "."; });
+        return names;
+    };
+    const std::vector<fs::path> fromParts = parts(from), toParts = parts(to);
+    const auto [fromRest, toRest] =
+        std::mismatch(fromParts.begin(), fromParts.end(), toParts.begin(), toParts.end());
+    fs::path text;
+    for (auto up = fromRest; up != fromParts.end(); ++up)
+        text /= "..";
+    for (auto down = toRest; down != toParts.end(); ++down)
+        text /= *down;
+    return text.empty() ? fs::path(".") : text;
 }
 
-// Links inside a copied folder stay links; the item the caller names is followed.
-void copyNode(const fs::path& source, const fs::path& destination, bool followLinks,
-              const CopyProgress& progress) {
-    struct stat status {};
-    if ((followLinks ? ::stat(source.c_str(), &status) : ::lstat(source.c_str(), &status)) != 0)
-        fail("cannot copy", source, destination);
-    if (S_ISLNK(status.st_mode))
-        return copyLink(source, destination);
-    if (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode))
-        fail("not a regular file or folder", source, destination,
-             std::make_error_code(std::errc::not_supported));
-    // Opened without waiting, and checked again, in case something else took its place.
-    const FileDescriptor in =
-        openFile(source, O_RDONLY | O_NONBLOCK | O_NOCTTY | (followLinks ? 0 : O_NOFOLLOW));
-    struct stat opened {};
-    if (!in || ::fstat(in.get(), &opened) != 0)
-        fail("cannot copy", source, destination);
-    if ((opened.st_mode & S_IFMT) != (status.st_mode & S_IFMT))
-        fail("not a regular file or folder", source, destination,
-             std::make_error_code(std::errc::not_supported));
-    if (S_ISDIR(opened.st_mode))
-        copyFolder(opened, source, destination, progress);
-    else
-        copyFile(in.get(), opened, source, destination, progress);
+// The names in an open folder, "." and ".." aside. A listing that fails names the folder.
+std::vector<std::string> namesIn(const FileDescriptor& folder, const fs::path& named,
+                                 const fs::path& copy) {
+    FileDescriptor own(::fcntl(folder.get(), F_DUPFD_CLOEXEC, 0));
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(own ? ::fdopendir(own.get()) : nullptr,
+                                                      ::closedir);
+    if (!listing)
+        fail("cannot list", named, copy);
+    own.release();
+    std::vector<std::string> names;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(listing.get());
+        if (entry == nullptr && errno != 0)
+            fail("cannot list", named, copy);
+        if (entry == nullptr)
+            return names;
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
 }
+
+// One `copyItem`, or, when it makes nothing, one `contentSize`: the walk through the item, with
+// what it makes of each thing it meets.
+class ItemCopy {
+public:
+    ItemCopy(const fs::path& source, const fs::path& destination, const CopyProgress& progress,
+             bool making)
+        : source_(source)
+        , destination_(destination)
+        , progress_(progress)
+        , making_(making) {}
+
+    // The bytes of the regular files met, when it makes nothing.
+    std::uintmax_t run() {
+        std::error_code error;
+        root_ = fs::canonical(source_, error);
+        if (!error)
+            resolvedDestination_ = fs::weakly_canonical(destination_, error);
+        if (error)
+            fail("cannot copy", source_, destination_, error);
+        follow(source_, root_, {});
+        return bytes_;
+    }
+
+private:
+    // A folder being copied, and where its copy is, relative to the top.
+    struct Ancestor {
+        dev_t device;
+        ino_t inode;
+        fs::path copy;
+    };
+
+    fs::path copyOf(const fs::path& relative) const {
+        return relative.empty() ? destination_ : destination_ / relative;
+    }
+
+    // `named` leads to the resolved path `target`, outside the shared item or the item itself.
+    void follow(const fs::path& named, const fs::path& target, const fs::path& relative) {
+        // Copying what holds the copy would copy the copy.
+        if (isWithin(resolvedDestination_, target))
+            fail("cannot copy an item into itself", named,
+                 std::make_error_code(std::errc::invalid_argument));
+        struct stat status {};
+        if (::lstat(target.c_str(), &status) != 0)
+            fail("cannot copy", named, copyOf(relative));
+        copyAt(named, target, status, relative);
+    }
+
+    void copyChild(const fs::path& path, const fs::path& relative) {
+        struct stat status {};
+        if (::lstat(path.c_str(), &status) != 0)
+            fail("cannot copy", path, copyOf(relative));
+        if (S_ISLNK(status.st_mode))
+            return copyLink(path, relative);
+        copyAt(path, path, status, relative);
+    }
+
+    void copyLink(const fs::path& link, const fs::path& relative) {
+        std::error_code error;
+        const fs::path target = fs::canonical(link, error);
+        // It holds nothing to send: what it names is missing, or links lead round in a circle.
+        if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory ||
+            error == std::errc::too_many_symbolic_link_levels)
+            return;
+        if (error)
+            fail("cannot copy", link, copyOf(relative), error);
+        if (isWithin(target, root_))
+            return makeLink(relativeLink(relative.parent_path(), target.lexically_relative(root_)),
+                            link, relative);
+        follow(link, target, relative);
+    }
+
+    // `named` is met at `actual`, which is not a link, with `status`.
+    void copyAt(const fs::path& named, const fs::path& actual, const struct stat& status,
+                const fs::path& relative) {
+        if (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode))
+            fail("not a regular file or folder", named, copyOf(relative),
+                 std::make_error_code(std::errc::not_supported));
+        const auto ancestor =
+            std::find_if(ancestors_.begin(), ancestors_.end(), [&](const Ancestor& folder) {
+                return folder.device == status.st_dev && folder.inode == status.st_ino;
+            });
+        // A folder met again inside itself is a circle: it becomes a link to its copy.
+        if (S_ISDIR(status.st_mode) && ancestor != ancestors_.end())
+            return makeLink(relativeLink(relative.parent_path(), ancestor->copy), named, relative);
+        if (S_ISREG(status.st_mode) && !making_) {
+            bytes_ += static_cast<std::uintmax_t>(status.st_size);
+            return;
+        }
+        // Opened without waiting, and checked again, in case something else took its place.
+        const FileDescriptor in = openFile(actual, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
+        struct stat opened {};
+        if (!in || ::fstat(in.get(), &opened) != 0)
+            fail("cannot copy", named, copyOf(relative));
+        if ((opened.st_mode & S_IFMT) != (status.st_mode & S_IFMT))
+            fail("not a regular file or folder", named, copyOf(relative),
+                 std::make_error_code(std::errc::not_supported));
+        if (S_ISREG(opened.st_mode))
+            return copyFile(in.get(), opened, named, copyOf(relative), progress_);
+        if (making_ && ::mkdir(copyOf(relative).c_str(), (opened.st_mode & 0777) | S_IRWXU) != 0)
+            fail("cannot create the copy", named, copyOf(relative));
+        const std::vector<std::string> names = namesIn(in, named, copyOf(relative));
+        ancestors_.push_back({opened.st_dev, opened.st_ino, relative});
+        for (const std::string& name : names)
+            copyChild(actual / name, relative / name);
+        ancestors_.pop_back();
+    }
+
+    void makeLink(const fs::path& text, const fs::path& named, const fs::path& relative) {
+        if (making_ && ::symlink(text.c_str(), copyOf(relative).c_str()) != 0)
+            fail("cannot copy", named, copyOf(relative));
+    }
+
+    const fs::path& source_;
+    const fs::path& destination_;
+    const CopyProgress& progress_;
+    const bool making_;
+    fs::path root_;
+    fs::path resolvedDestination_;
+    std::vector<Ancestor> ancestors_;
+    std::uintmax_t bytes_ = 0;
+};
 
 std::chrono::system_clock::time_point timeOf(const struct timespec& time) {
     const std::chrono::nanoseconds since1970 =
@@ -315,21 +471,11 @@ void PosixFileManager::createDirectory(const fs::path& folder) {
 
 void PosixFileManager::copyItem(const fs::path& source, const fs::path& destination,
                                 const CopyProgress& progress) {
-    copyNode(source, destination, true, progress);
+    ItemCopy(source, destination, progress, true).run();
 }
 
-std::uintmax_t PosixFileManager::contentSize(const fs::path& source) {
-    struct stat status {};
-    if (::stat(source.c_str(), &status) != 0)
-        fail("cannot read", source);
-    if (!S_ISDIR(status.st_mode))
-        return S_ISREG(status.st_mode) ? static_cast<std::uintmax_t>(status.st_size) : 0;
-    std::uintmax_t total = 0;
-    for (const fs::directory_entry& item : fs::recursive_directory_iterator(source)) {
-        if (item.symlink_status().type() == fs::file_type::regular)
-            total += item.file_size();
-    }
-    return total;
+std::uintmax_t PosixFileManager::contentSize(const fs::path& source, const fs::path& destination) {
+    return ItemCopy(source, destination, {}, false).run();
 }
 
 std::vector<fs::path> PosixFileManager::contentsOfDirectory(const fs::path& folder) {
@@ -436,10 +582,51 @@ void PosixFileManager::synchronize(const fs::path& item) {
     syncDescriptor(fd.get(), item);
 }
 
+bool PosixFileManager::synchronizeTree(const fs::path& item, std::size_t mostItems) {
+    std::vector<fs::path> items{item};
+    std::error_code error;
+    if (fs::is_directory(fs::symlink_status(item, error))) {
+        for (fs::recursive_directory_iterator walk(item, error), end; !error && walk != end;
+             walk.increment(error)) {
+            if (!walk->is_symlink(error))
+                items.push_back(walk->path());
+            if (items.size() > mostItems)
+                return false;
+        }
+    }
+    if (error)
+        fail("cannot flush to disk", item, error);
+    std::vector<FileDescriptor> opened;
+    for (const fs::path& path : items) {
+        opened.push_back(openFile(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW));
+        if (!opened.back())
+            fail("cannot flush to disk", path);
+        // Every file's data on its way first, so that one commit of the file system's journal
+        // can serve many of the flushes below.
+        ::sync_file_range(opened.back().get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
+    for (std::size_t i = 0; i < items.size(); ++i)
+        syncDescriptor(opened[i].get(), items[i]);
+    return true;
+}
+
 void PosixFileManager::synchronizeFileSystem(const fs::path& item) {
     const FileDescriptor fd = openFile(item, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (!fd || ::syncfs(fd.get()) != 0)
         fail("cannot flush to disk", item);
+}
+
+std::optional<FileDescriptor> PosixFileManager::tryLock(const fs::path& item) {
+    FileDescriptor fd = openFile(item, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (!fd)
+        fail("cannot lock", item);
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            return std::nullopt;
+        if (errno != EINTR)
+            fail("cannot lock", item);
+    }
+    return fd;
 }
 
 FileDescriptor PosixFileManager::createPrivateFile(const fs::path& file) {

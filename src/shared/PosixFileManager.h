@@ -19,7 +19,8 @@ public:
     void createDirectory(const std::filesystem::path& folder) override;
     void copyItem(const std::filesystem::path& source, const std::filesystem::path& destination,
                   const CopyProgress& progress) override;
-    std::uintmax_t contentSize(const std::filesystem::path& source) override;
+    std::uintmax_t contentSize(const std::filesystem::path& source,
+                               const std::filesystem::path& destination) override;
     std::vector<std::filesystem::path>
     contentsOfDirectory(const std::filesystem::path& folder) override;
     bool isDirectory(const std::filesystem::path& item) override;
@@ -37,7 +38,9 @@ public:
                            const std::function<void(const ByteSink&)>& produce,
                            WriteMode mode) override;
     void synchronize(const std::filesystem::path& item) override;
+    bool synchronizeTree(const std::filesystem::path& item, std::size_t mostItems) override;
     void synchronizeFileSystem(const std::filesystem::path& item) override;
+    std::optional<FileDescriptor> tryLock(const std::filesystem::path& item) override;
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override;
     std::filesystem::path temporaryDirectory() override;
 

@@ -3,6 +3,7 @@
 #include "shared/UTF8.h"
 
 #include <algorithm>
+#include <limits>
 #include <set>
 
 namespace tovin {
@@ -12,7 +13,19 @@ namespace fs = std::filesystem;
 namespace {
 
 // No share needs a larger manifest; reading a larger one whole would only cost memory and time.
+// The writer refuses a share whose manifest would not fit, so that every share it accepts is
+// listed.
 constexpr std::size_t maximumManifestSize = 16 << 20;
+
+// A "createdAt" as long as any can be written (-2.2250738585072014e-308): a manifest measured with
+// it is never shorter than the one written later with the time of writing.
+const ShareOutbox::Timestamp
+    longestTimestamp(ShareOutbox::Timestamp::duration(-std::numeric_limits<double>::min()));
+
+// Up to this many files and folders, a share is flushed to disk item by item: flushing the whole
+// file system would also wait for whatever other programs have written to it. For more, that one
+// flush costs less than theirs.
+constexpr std::size_t mostItemsFlushedOneByOne = 16;
 
 // Names a folder on its way out of the outbox.
 constexpr char removingPrefix[] = ".removing-";
@@ -78,28 +91,32 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
         throw detail::notUTF8("the text");
     if (url && !detail::isUTF8(*url))
         throw detail::notUTF8("the link");
-    refuseOutboxItself(attachments);
+    refuseSources(attachments);
+    std::string id = uuids_->newUUID();
+    const fs::path entry = outboxURL_ / id;
+    const fs::path folder = entry / "attachments";
+    std::vector<Manifest::Attachment> recorded = nameAttachments(attachments);
+    refuseOversized(Manifest{chatId, text, url, recorded, longestTimestamp});
     std::uintmax_t bytesTotal = 0, bytesDone = 0;
     FileManager::CopyProgress copied;
     if (progress) {
-        for (const AttachmentSource& attachment : attachments)
-            bytesTotal += fileManager_->contentSize(attachment.source);
+        for (std::size_t i = 0; i < attachments.size(); ++i)
+            bytesTotal +=
+                fileManager_->contentSize(attachments[i].source, folder / recorded[i].filename);
         progress(0, bytesTotal);
         copied = [&](std::uintmax_t bytes) { progress(bytesDone += bytes, bytesTotal); };
     }
 
     fileManager_->createDirectory(outboxURL_);
-    std::string id = uuids_->newUUID();
-    const fs::path entry = outboxURL_ / id;
+    std::optional<FileDescriptor> hold;
     try {
         fileManager_->createDirectory(entry);
-        std::vector<Manifest::Attachment> recorded = copyAttachments(attachments, entry, copied);
-        // The copies and every name down to them are on disk before a manifest can name them:
-        // one flush of the file system costs far less than one for each of many small files.
-        if (attachments.empty())
-            fileManager_->synchronize(outboxURL_);
-        else
-            fileManager_->synchronizeFileSystem(entry);
+        hold = holdWhileWriting(entry);
+        if (!attachments.empty())
+            fileManager_->createDirectory(folder);
+        for (std::size_t i = 0; i < attachments.size(); ++i)
+            fileManager_->copyItem(attachments[i].source, folder / recorded[i].filename, copied);
+        flushCopies(entry, !attachments.empty());
         const Manifest manifest{chatId, text, url, std::move(recorded), Timestamp(clock_->now())};
         fileManager_->writeFile(entry / "manifest.json", manifest.encode(), WriteMode::atomic);
     } catch (...) {
@@ -109,7 +126,13 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
     return id;
 }
 
-void ShareOutbox::refuseOutboxItself(const std::vector<AttachmentSource>& attachments) const {
+void ShareOutbox::refuseSources(const std::vector<AttachmentSource>& attachments) const {
+    for (const AttachmentSource& attachment : attachments) {
+        // The system would read such a path only up to its NUL, and copy another item.
+        if (attachment.source.native().find('\0') != std::string::npos)
+            throw fs::filesystem_error("a path holding a NUL byte names no item", attachment.source,
+                                       std::make_error_code(std::errc::no_such_file_or_directory));
+    }
     if (attachments.empty())
         return;
     const fs::path outbox = fileManager_->resolvedPath(outboxURL_);
@@ -123,13 +146,8 @@ void ShareOutbox::refuseOutboxItself(const std::vector<AttachmentSource>& attach
 }
 
 std::vector<ShareOutbox::Manifest::Attachment>
-ShareOutbox::copyAttachments(const std::vector<AttachmentSource>& attachments,
-                             const fs::path& entry, const FileManager::CopyProgress& copied) const {
+ShareOutbox::nameAttachments(const std::vector<AttachmentSource>& attachments) const {
     std::vector<Manifest::Attachment> recorded;
-    if (attachments.empty())
-        return recorded;
-    const fs::path folder = entry / "attachments";
-    fileManager_->createDirectory(folder);
     std::set<std::string> taken;
     for (const AttachmentSource& attachment : attachments) {
         // The manifest is UTF-8; the file system's names are bytes.
@@ -137,11 +155,47 @@ ShareOutbox::copyAttachments(const std::vector<AttachmentSource>& attachments,
         if (name.empty())
             name = uuids_->newUUID();
         name = freeName(name, taken);
-        fileManager_->copyItem(attachment.source, folder / name, copied);
-        recorded.push_back({attachment.kind, name});
-        taken.insert(std::move(name));
+        taken.insert(name);
+        recorded.push_back({attachment.kind, std::move(name)});
     }
     return recorded;
+}
+
+void ShareOutbox::refuseOversized(const Manifest& longest) {
+    const auto fits = [](const Manifest& manifest) {
+        return manifest.encode().size() <= maximumManifestSize;
+    };
+    if (fits(longest))
+        return;
+    Manifest filesAlone = longest;
+    filesAlone.text.reset();
+    filesAlone.url.reset();
+    if ((longest.text || longest.url) && fits(filesAlone))
+        throw std::system_error(std::make_error_code(std::errc::message_size),
+                                "the text and the link are too long for a share");
+    throw std::system_error(std::make_error_code(std::errc::argument_list_too_long),
+                            "a share cannot list that many files, or names that long");
+}
+
+void ShareOutbox::flushCopies(const fs::path& entry, bool hasCopies) const {
+    if (hasCopies && !fileManager_->synchronizeTree(entry, mostItemsFlushedOneByOne))
+        fileManager_->synchronizeFileSystem(entry);
+    fileManager_->synchronize(outboxURL_);
+}
+
+std::optional<FileDescriptor> ShareOutbox::holdWhileWriting(const fs::path& entry) const {
+    std::optional<FileDescriptor> hold;
+    try {
+        hold = fileManager_->tryLock(entry);
+    } catch (const std::exception&) {
+        // A file system without locks: `removeLeftovers` goes by age alone there.
+        return std::nullopt;
+    }
+    // Only `removeLeftovers`, about to delete the entry, can hold a lock on a folder this new.
+    if (!hold)
+        throw fs::filesystem_error("cannot write", entry,
+                                   std::make_error_code(std::errc::device_or_resource_busy));
+    return hold;
 }
 
 std::vector<fs::path> ShareOutbox::removeLeftovers(std::chrono::seconds age) const {
@@ -155,7 +209,19 @@ std::vector<fs::path> ShareOutbox::removeLeftovers(std::chrono::seconds age) con
     std::vector<fs::path> removed;
     for (const fs::path& child : children) {
         const auto changed = fileManager_->modificationDate(child);
-        if (!changed || *changed > latest || !isLeftover(child))
+        if (!changed || *changed > latest)
+            continue;
+        // Held first: a writer holds its entry from its creation until its manifest is written,
+        // so an entry found free and without a manifest stays so.
+        std::optional<FileDescriptor> hold;
+        try {
+            hold = fileManager_->tryLock(child);
+            if (!hold)
+                continue; // still being written
+        } catch (const std::exception&) {
+            // Gone, or on a file system without locks: its age alone tells.
+        }
+        if (!isLeftover(child))
             continue;
         try {
             fileManager_->removeItem(child);

@@ -87,17 +87,26 @@ public:
     // Called on the writing thread between chunks of at most 64 MiB.
     using Progress = std::function<void(std::uintmax_t bytesDone, std::uintmax_t bytesTotal)>;
 
-    // Queues one share and returns its entry id once the entry is complete and on disk.
+    // Queues one share and returns its entry id once the entry is complete and on disk; every
+    // share it accepts is one that `pending()` lists, as it was given.
     // Names: each copy keeps its source's name, every byte that is not UTF-8 replaced by U+FFFD;
-    // a name already taken in this share gets " 2", " 3", … before its extension.
+    // a name already taken in this share gets " 2", " 3", … before its extension. Copies are made
+    // as `FileManager::copyItem` makes them: nothing in an entry leads outside it.
     // Refused before anything is made: a text or link that is not UTF-8 (`std::system_error`,
-    // `std::errc::illegal_byte_sequence`), and a source that is the outbox, lies in it or holds
-    // it, links resolved (`std::filesystem::filesystem_error`, `std::errc::invalid_argument`).
+    // `std::errc::illegal_byte_sequence`); a manifest that would pass the 16 MiB `pending()` reads
+    // (`std::system_error`, `std::errc::message_size` when the text and link make it so, else
+    // `std::errc::argument_list_too_long` for the attachments' names); a source whose path holds
+    // a NUL byte (`std::filesystem::filesystem_error`, `std::errc::no_such_file_or_directory`);
+    // and a source that is the outbox, lies in it or holds it, links resolved
+    // (`std::filesystem::filesystem_error`, `std::errc::invalid_argument`).
+    // While writing, it holds a lock on the entry folder (see `FileManager::tryLock`), so that
+    // `removeLeftovers` in any process passes over it.
     // Failure: throws the first error unchanged, once it has removed what it made of the entry as
     // far as it could (the outbox folder stays); what `progress` throws counts, so that throwing
     // from it cancels the share.
     // Progress: `progress`, when given, hears of the bytes copied so far out of those the sources
-    // held when copying began (counted once, before; a folder counts its regular files), first
+    // held when copying began (counted once, before, as `FileManager::contentSize` counts them;
+    // a source that grows meanwhile, or reports no size, can take the count past that), first
     // with none done.
     std::string enqueue(std::int64_t chatId, const std::optional<std::string>& text,
                         const std::optional<std::string>& url,
@@ -115,20 +124,27 @@ public:
     void remove(const PendingShare& share) const;
 
     // Deletes what writers and removers cut short left in the outbox, once unchanged for `age` or
-    // longer: entry folders without a "manifest.json", and the hidden folders of removals.
-    // Returns what it deleted. Never fails: what cannot be examined or deleted is passed over.
+    // longer: entry folders without a "manifest.json", and the hidden folders of removals. An
+    // entry that a writer still holds (see `enqueue`) is passed over, whatever its age; a killed
+    // writer holds nothing. Returns what it deleted. Never fails: what cannot be examined or
+    // deleted is passed over.
     std::vector<std::filesystem::path> removeLeftovers(std::chrono::seconds age) const;
 
 private:
-    // Throws `std::filesystem::filesystem_error` (`std::errc::invalid_argument`) for the first
-    // source that is the outbox, lies inside it or holds it, links resolved: its copy would copy
-    // itself.
-    void refuseOutboxItself(const std::vector<AttachmentSource>& attachments) const;
-    // Copies the sources into the entry's "attachments" folder.
+    // Throws for the first source that `enqueue` refuses by its path: one holding a NUL byte, or
+    // the outbox, anything in it or a folder holding it, whose copy would copy itself.
+    void refuseSources(const std::vector<AttachmentSource>& attachments) const;
+    // The attachments as the manifest records them, each with the name of its copy.
     std::vector<Manifest::Attachment>
-    copyAttachments(const std::vector<AttachmentSource>& attachments,
-                    const std::filesystem::path& entry,
-                    const FileManager::CopyProgress& copied) const;
+    nameAttachments(const std::vector<AttachmentSource>& attachments) const;
+    // Throws when `longest`, measured with the longest "createdAt", does not fit what `pending()`
+    // reads.
+    static void refuseOversized(const Manifest& longest);
+    // Puts the entry's copies, when it has any, and every name down to them on disk, so that a
+    // manifest written next never names what a crash could lose.
+    void flushCopies(const std::filesystem::path& entry, bool hasCopies) const;
+    // The lock that marks `entry` as being written; none on a file system without locks.
+    std::optional<FileDescriptor> holdWhileWriting(const std::filesystem::path& entry) const;
     // Deletes what a failed `enqueue` made of an entry, ignoring failures.
     void abandon(const std::filesystem::path& entry) const;
     // Whether the outbox's child is a removal's hidden folder or an entry folder without manifest.

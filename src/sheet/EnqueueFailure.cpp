@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 QString reason(std::error_code error) {
-    static constexpr std::array<std::pair<int, const char*>, 20> reasons{{
+    static constexpr std::array<std::pair<int, const char*>, 22> reasons{{
         {ENOSPC, "the disk is full"},
         {EDQUOT, "the disk quota is used up"},
         {EACCES, "permission was denied"},
@@ -34,6 +34,8 @@ QString reason(std::error_code error) {
         {ENOMEM, "the computer is out of memory"},
         {EBUSY, "it is in use"},
         {EILSEQ, "the text or the link is not valid Unicode"},
+        {EMSGSIZE, "the text is too long"},
+        {E2BIG, "it holds too many files"},
         {EINVAL, "the disk does not accept it"},
     }};
     const auto known = std::ranges::find_if(reasons, [&](const auto& entry) {
@@ -70,11 +72,12 @@ QString saveMessage(std::error_code error) {
 }
 
 QString fileSystemMessage(const fs::filesystem_error& error, const fs::path& outbox) {
-    // A folder whose listing breaks off part-way is named by no error.
+    // An error that names no item, as a file manager of the host's own may throw.
     if (error.path1().empty())
         return saveMessage(error.code());
-    // The outbox refuses a source that is tovin's shared folder, lies in it or holds it, naming
-    // that source alone; a copy that the disk does not accept names its destination too.
+    // The outbox refuses a source that is tovin's shared folder, lies in it or holds it, and a
+    // link in a shared folder that holds it, naming that item alone; a copy that the disk does
+    // not accept names its destination too.
     if (error.code() == std::errc::invalid_argument && error.path2().empty())
         return QStringLiteral("Could not copy “%1”: tovin's shared folder cannot be shared into "
                               "itself.")

@@ -125,25 +125,31 @@ TEST_F(HostCommandsTest, OutboxRemoveDeletesListedEntriesAndReportsTheRest) {
                 fs::exists(outbox() / "unfinished/attachments"));
 }
 
-TEST_F(HostCommandsTest, OutboxCleanDeletesOnlyOldLeftovers) {
+TEST_F(HostCommandsTest, OutboxCleanDeletesOnlyOldLeftoversThatNoWriterHolds) {
     queue("queued");
     for (const std::string name :
-         {"queued", "unfinished", ".removing-1", ".someone-else's", "fresh"}) {
+         {"queued", "unfinished", ".removing-1", ".someone-else's", "fresh", "writing"}) {
         fs::create_directories(outbox() / name / "attachments");
         if (name != "fresh")
             fs::last_write_time(outbox() / name, fs::file_time_type::clock::now() - 2h);
     }
+    // As a share sheet holds the entry it is writing.
+    std::optional<FileDescriptor> writer = fileManager->tryLock(outbox() / "writing");
+    ASSERT_TRUE(writer);
     ASSERT_EQ(run("outbox clean"), host::success) << err.str();
     for (const std::string name : {".removing-1", "unfinished"})
         EXPECT_NE(out.str().find("removed " + (outbox() / name).string() + '\n'), std::string::npos)
             << out.str();
     std::vector<fs::path> left{fs::directory_iterator(outbox()), {}};
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left,
-              (std::vector{outbox() / ".someone-else's", outbox() / "fresh", outbox() / "queued"}));
+    EXPECT_EQ(left, (std::vector{outbox() / ".someone-else's", outbox() / "fresh",
+                                 outbox() / "queued", outbox() / "writing"}));
 
     ASSERT_EQ(run("outbox clean --older-than 0s"), host::success) << err.str();
     EXPECT_EQ(out.str(), "removed " + (outbox() / "fresh").string() + '\n');
+    writer.reset();
+    ASSERT_EQ(run("outbox clean --older-than 0s"), host::success) << err.str();
+    EXPECT_EQ(out.str(), "removed " + (outbox() / "writing").string() + '\n');
 }
 
 } // namespace

@@ -123,6 +123,46 @@ TEST_F(OutboxProcessTest, AWriterKilledAtAnyMomentLeavesOnlyWholeEntriesAndLoses
     }
 }
 
+// However old an entry without a manifest looks, its writer may still be copying: only what no
+// writer holds any more is a leftover.
+TEST_F(OutboxProcessTest,
+       CleaningPassesOverAShareStillBeingWrittenAndTakesAKilledWritersLeftovers) {
+    const ShareOutbox outbox(folder / "outbox", disk);
+    std::ofstream(folder / "photo.jpg") << "photo";
+    const auto copying = [&] {
+        return std::make_unique<Process>([&] {
+            outbox.enqueue(1, "share", std::nullopt, {{Kind::image, folder / "photo.jpg"}},
+                           [](std::uintmax_t done, std::uintmax_t) {
+                               if (done == 0)
+                                   return;
+                               say("copying");
+                               ::pause();
+                           });
+        });
+    };
+    const auto live = copying(), killed = copying();
+    ASSERT_EQ(live->nextLine(), "copying");
+    ASSERT_EQ(killed->nextLine(), "copying");
+    killed->kill();
+    fs::create_directories(outbox.outboxURL() / "idle" / "attachments");
+    const auto entries = [&] {
+        std::set<fs::path> found;
+        for (const fs::path& entry : disk->contentsOfDirectory(outbox.outboxURL()))
+            found.insert(entry);
+        return found;
+    };
+    const std::set<fs::path> before = entries();
+    ASSERT_EQ(before.size(), 3u);
+
+    const std::vector<fs::path> removed = outbox.removeLeftovers(std::chrono::seconds(0));
+    const std::set<fs::path> after = entries();
+    ASSERT_EQ(after.size(), 1u) << "the killed writer's entry and the idle one go";
+    EXPECT_EQ(std::set<fs::path>(removed.begin(), removed.end()).size(), 2u);
+    EXPECT_FALSE(std::set<fs::path>(removed.begin(), removed.end()).contains(*after.begin()));
+    live->kill();
+    EXPECT_EQ(outbox.removeLeftovers(std::chrono::seconds(0)), std::vector{*after.begin()});
+}
+
 TEST_F(OutboxProcessTest, ARemoverKilledAtAnyMomentLeavesNoListedEntryWithFilesMissing) {
     // Deleting in listing order tears an entry only where its files are listed before its
     // manifest: on tmpfs the newest name comes first.

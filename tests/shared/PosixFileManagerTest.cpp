@@ -51,10 +51,11 @@ TEST_F(PosixFileManagerTest, CopiesFilesWholeAndFoldersWithEverythingInThem) {
     const auto progress = [&](std::uintmax_t bytes) { pieces.push_back(bytes); };
     disk.copyItem(folder / "tree", folder / "tree copy", progress);
     EXPECT_EQ(std::accumulate(pieces.begin(), pieces.end(), std::uintmax_t{0}), 2u);
-    EXPECT_EQ(disk.contentSize(folder / "tree"), 2u) << "a link inside is not followed";
+    EXPECT_EQ(disk.contentSize(folder / "tree", folder / "tree copy"), 2u)
+        << "a link to a file inside stays a link";
     pieces.clear();
     disk.copyItem(folder / "alias", folder / "alias copy", progress);
-    EXPECT_EQ(disk.contentSize(folder / "alias"), big.size());
+    EXPECT_EQ(disk.contentSize(folder / "alias", folder / "alias copy"), big.size());
     EXPECT_EQ(std::accumulate(pieces.begin(), pieces.end(), std::uintmax_t{0}), big.size());
     EXPECT_GE(pieces.size(), 2u);
     EXPECT_LE(*std::max_element(pieces.begin(), pieces.end()), 64u << 20);
@@ -76,6 +77,11 @@ TEST_F(PosixFileManagerTest, CopiesFilesWholeAndFoldersWithEverythingInThem) {
         EXPECT_EQ(disk.readFile(copy), disk.readFile(folder / "sparse.img")) << copy;
     }
 
+    // Files under /proc report size 0 and have content, as some on FUSE do.
+    disk.copyItem("/proc/version", folder / "version", {});
+    EXPECT_NE(disk.readFile(folder / "version"), "");
+    EXPECT_EQ(disk.readFile(folder / "version"), disk.readFile("/proc/version"));
+
     EXPECT_EQ(disk.readFile(folder / "tree copy" / ".hidden"), "h");
     EXPECT_EQ(disk.readFile(folder / "tree copy" / "sub" / "leaf"), "l");
     EXPECT_EQ(fs::read_symlink(folder / "tree copy" / "link"), "sub/leaf");
@@ -94,6 +100,7 @@ TEST_F(PosixFileManagerTest, CopyNeitherReplacesNorWaits) {
         {"d", "a", std::errc::file_exists},
         {"missing", "c", std::errc::no_such_file_or_directory},
         {"d", "c", std::errc::not_supported},
+        {"d", "d/inner/copy", std::errc::invalid_argument},
     };
     for (const auto& [source, destination, error] : cases)
         EXPECT_EQ(errorOf([&] { disk.copyItem(folder / source, folder / destination, {}); }), error)

@@ -8,7 +8,10 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace tovin {
 namespace {
@@ -21,6 +24,25 @@ using ::testing::IsEmpty;
 using Kind = ShareOutbox::Manifest::Attachment::Kind;
 using Attachment = ShareOutbox::Manifest::Attachment;
 using testing::CountingUUIDSource;
+
+// While it lives, permission bits bind this thread even when it runs as root (as the tests do on
+// CI): the capabilities that override them are lowered, and raised again at the end.
+class PermissionsBind {
+public:
+    PermissionsBind() {
+        ::syscall(SYS_capget, &header_, saved_);
+        __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        ::syscall(SYS_capset, &header_, lowered);
+    }
+    PermissionsBind(const PermissionsBind&) = delete;
+    PermissionsBind& operator=(const PermissionsBind&) = delete;
+    ~PermissionsBind() { ::syscall(SYS_capset, &header_, saved_); }
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+};
 
 class ShareOutboxTest : public ::testing::Test {
 protected:
@@ -94,10 +116,29 @@ TEST_F(ShareOutboxTest, RefusesWhatCannotBeSharedAndLeavesNothing) {
     ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
     fs::create_directories(outboxURL / "inside");
     fs::create_directory_symlink(outboxURL, folder / "link");
-    const std::pair<fs::path, std::errc> cases[] = {
+    const fs::path locked = source("locked/secret.txt").parent_path();
+    fs::permissions(locked / "secret.txt", fs::perms::none);
+    fs::create_directories(folder / "with" / "unreadable" / "inner");
+    fs::permissions(folder / "with" / "unreadable", fs::perms::none);
+    fs::create_directories(folder / "links");
+    fs::create_symlink(locked / "secret.txt", folder / "links" / "shadow");
+    fs::create_directories(folder / "home" / "Photos");
+    fs::create_symlink("../..", folder / "home" / "Photos" / "up");
+    struct Case {
+        fs::path source;
+        std::errc code;
+        fs::path named = {}; // the item the error names, when not `source`
+    };
+    const Case cases[] = {
         {folder / "pipe", std::errc::not_supported},
         {"/dev/null", std::errc::not_supported},
+        {std::string("/etc/hostname\0.txt", 18), std::errc::no_such_file_or_directory},
+        // Unreadable inside a folder: named, whether a folder, or what a link leads to.
+        {folder / "with", std::errc::permission_denied, folder / "with" / "unreadable"},
+        {folder / "links", std::errc::permission_denied, folder / "links" / "shadow"},
         // The outbox, in it, or holding it: its copy would copy itself.
+        {folder / "home" / "Photos", std::errc::invalid_argument,
+         folder / "home" / "Photos" / "up"},
         {folder.path(), std::errc::invalid_argument},
         {outboxURL, std::errc::invalid_argument},
         {outboxURL / "", std::errc::invalid_argument},
@@ -106,22 +147,28 @@ TEST_F(ShareOutboxTest, RefusesWhatCannotBeSharedAndLeavesNothing) {
         {folder / "link" / "inside" / "..", std::errc::invalid_argument},
         {"/", std::errc::invalid_argument},
     };
-    for (const auto& [odd, code] : cases) {
-        const int uuidsBefore = uuids->count;
-        try {
-            outbox.enqueue(1, std::nullopt, std::nullopt,
-                           {{Kind::file, source("fine.txt")}, {Kind::file, odd}});
-            ADD_FAILURE() << odd << " was queued";
-        } catch (const fs::filesystem_error& error) {
-            EXPECT_EQ(error.code(), code) << odd;
-            EXPECT_EQ(error.path1(), odd);
-            if (code == std::errc::invalid_argument) {
-                EXPECT_THAT(error.what(), HasSubstr("cannot share the outbox"));
-                EXPECT_EQ(uuids->count, uuidsBefore) << odd << ": refused before anything is made";
+    const PermissionsBind permissionsBind;
+    for (const bool withProgress : {false, true}) {
+        for (const auto& [odd, code, named] : cases) {
+            SCOPED_TRACE(::testing::Message() << odd << (withProgress ? " with progress" : ""));
+            const int uuidsBefore = uuids->count;
+            try {
+                outbox.enqueue(1, std::nullopt, std::nullopt,
+                               {{Kind::file, source("fine.txt")}, {Kind::file, odd}},
+                               withProgress ? [](auto, auto) {} : ShareOutbox::Progress());
+                ADD_FAILURE() << "queued";
+            } catch (const fs::filesystem_error& error) {
+                EXPECT_EQ(error.code(), code);
+                EXPECT_EQ(error.path1(), named.empty() ? odd : named);
+                if (code == std::errc::invalid_argument && named.empty()) {
+                    EXPECT_THAT(error.what(), HasSubstr("cannot share the outbox"));
+                    EXPECT_EQ(uuids->count, uuidsBefore) << "refused before anything is made";
+                }
             }
+            EXPECT_THAT(disk->contentsOfDirectory(outboxURL), ElementsAre(outboxURL / "inside"));
         }
-        EXPECT_THAT(disk->contentsOfDirectory(outboxURL), ElementsAre(outboxURL / "inside"));
     }
+    fs::permissions(folder / "with" / "unreadable", fs::perms::owner_all);
 
     // Text is refused as it is, not repaired: it is the person's message.
     for (const auto& [text, url] :
@@ -135,6 +182,50 @@ TEST_F(ShareOutboxTest, RefusesWhatCannotBeSharedAndLeavesNothing) {
         }
     }
     EXPECT_THAT(disk->contentsOfDirectory(outboxURL), ElementsAre(outboxURL / "inside"));
+}
+
+// Nothing in an entry leads outside it, wherever the shared folder's links lead, and a loop ends.
+TEST_F(ShareOutboxTest, LinksInASharedFolderLeadNowhereOutsideTheEntry) {
+    const fs::path shared = source("shared/docs/a.txt", "inside").parent_path().parent_path();
+    const fs::path outside = write(folder / "outside" / "secret.txt", "secret").parent_path();
+    write(outside / "dir" / "f.txt", "f");
+    fs::create_symlink(outside / "dir", outside / "dir" / "again");
+    // What each link is, and what lands in the entry in its place: a file's content, "-> " and
+    // a link's text, "/" for a folder, or nothing.
+    const std::tuple<const char*, fs::path, const char*> links[] = {
+        {"absolute-outside", outside / "secret.txt", "secret"},
+        {"absolute-inside", shared / "docs" / "a.txt", "-> docs/a.txt"},
+        {"relative-inside", "docs/a.txt", "-> docs/a.txt"},
+        {"docs/relative-escaping", "../../../outside/secret.txt", "secret"},
+        {"docs/up", "..", "-> .."},
+        {"folder-outside", outside / "dir", "/"},
+        {"dangling", folder / "nowhere", ""},
+        {"loop", "loop", ""},
+        {"circle-a", "circle-b", ""},
+        {"circle-b", "circle-a", ""},
+    };
+    for (const auto& [name, target, lands] : links)
+        fs::create_symlink(target, shared / name);
+
+    const std::string id =
+        outbox.enqueue(1, std::nullopt, std::nullopt, {{Kind::file, shared}}, [](auto, auto) {});
+    const fs::path entry = outboxURL / id, copy = entry / "attachments" / "shared";
+    const auto landed = [](const fs::path& item) -> std::string {
+        if (fs::is_symlink(item))
+            return "-> " + fs::read_symlink(item).string();
+        if (fs::is_directory(item))
+            return "/";
+        return fs::exists(item) ? PosixFileManager().readFile(item) : "";
+    };
+    for (const auto& [name, target, lands] : links)
+        EXPECT_EQ(landed(copy / name), lands) << name;
+    EXPECT_EQ(landed(copy / "folder-outside" / "f.txt"), "f");
+    EXPECT_EQ(landed(copy / "folder-outside" / "again"), "-> .");
+    for (const fs::directory_entry& item : fs::recursive_directory_iterator(entry)) {
+        const fs::path resolved = fs::canonical(item.path());
+        EXPECT_NE(*resolved.lexically_relative(fs::canonical(entry)).begin(), "..")
+            << item.path() << " leads to " << resolved;
+    }
 }
 
 TEST_F(ShareOutboxTest, EveryFailureSurfacesUnchangedAndLeavesNothingOfTheEntry) {
@@ -169,6 +260,69 @@ TEST_F(ShareOutboxTest, EveryFailureSurfacesUnchangedAndLeavesNothingOfTheEntry)
     };
     EXPECT_THROW(outbox.enqueue(9, "t", std::nullopt, attachments, cancel), Cancelled);
     EXPECT_TRUE(fs::is_empty(outboxURL));
+}
+
+// The reader takes manifests of up to 16 MiB: the writer accepts no share whose manifest would be
+// larger, and every one it accepts is listed exactly as it was given.
+TEST_F(ShareOutboxTest, WhatEnqueueAcceptsPendingListsWholeUpToTheManifestLimit) {
+    constexpr std::size_t limit = 16 << 20;
+    const fs::path file = source("f.txt");
+    fs::create_directories(outboxURL);
+    const std::tuple<const char*, std::string, bool, std::vector<Attachment>> shapes[] = {
+        {"text written longer, escaped, beside a file",
+         "\x01/\"\xC3\xA9\n",
+         false,
+         {{Kind::file, "f.txt"}}},
+        {"a link", "x", true, {}},
+    };
+    for (const auto& [shape, unit, asLink, files] : shapes) {
+        const auto manifest = [&](std::size_t count) {
+            std::string body;
+            for (std::string piece = unit; count > 0; count /= 2, piece += piece) {
+                if (count % 2 == 1)
+                    body += piece;
+            }
+            return ShareOutbox::Manifest{1, asLink ? std::nullopt : std::optional(body),
+                                         asLink ? std::optional(body) : std::nullopt, files,
+                                         ShareOutbox::Timestamp(clock->time)};
+        };
+        const std::size_t base = manifest(0).encode().size();
+        const std::size_t each = manifest(1).encode().size() - base;
+        const std::size_t tooMany = (limit - base) / each + 1;
+        // Accepted with room to spare for the longest time, then just over.
+        for (const std::size_t count : {(limit - base - 24) / each, tooMany}) {
+            SCOPED_TRACE(::testing::Message() << shape << " of " << count * each + base);
+            const ShareOutbox::Manifest given = manifest(count);
+            try {
+                const std::string id = outbox.enqueue(
+                    given.chatId, given.text, given.url,
+                    files.empty() ? std::vector<ShareOutbox::AttachmentSource>()
+                                  : std::vector<ShareOutbox::AttachmentSource>{{Kind::file, file}});
+                EXPECT_LT(count, tooMany) << "accepted over the limit";
+                const auto listed = outbox.pending();
+                EXPECT_TRUE(listed.size() == 1 && listed[0].manifest == given)
+                    << "accepted, and not listed as given";
+                fs::remove_all(outboxURL / id);
+            } catch (const std::system_error& error) {
+                EXPECT_EQ(error.code(), std::errc::message_size);
+                EXPECT_GT(base + count * each + 24, limit) << "refused far below the limit";
+            }
+            EXPECT_THAT(disk->contentsOfDirectory(outboxURL), IsEmpty());
+        }
+    }
+
+    // Files alone: refused before any is looked at.
+    std::vector<ShareOutbox::AttachmentSource> many;
+    for (int i = 0; i < 5'000; ++i)
+        many.push_back(
+            {Kind::file, folder / "absent" / (std::string(4000, 'n') + std::to_string(i))});
+    try {
+        outbox.enqueue(1, std::nullopt, std::nullopt, many);
+        ADD_FAILURE() << "queued a manifest over the limit";
+    } catch (const std::system_error& error) {
+        EXPECT_EQ(error.code(), std::errc::argument_list_too_long);
+    }
+    EXPECT_THAT(disk->contentsOfDirectory(outboxURL), IsEmpty());
 }
 
 TEST_F(ShareOutboxTest, PendingListsCompleteEntriesOldestFirst) {

@@ -134,6 +134,11 @@ TEST(EnqueueFailureMessage, NamesTheFileOrTheSharedFolderAndSaysWhyInPlainWords)
         {failed("/home/ada", EINVAL),
          "Could not copy “ada”: tovin's shared folder cannot be shared into itself."},
         {failed("", EIO), "Could not save the share: the disk reported a read or write error."},
+        {std::make_exception_ptr(std::system_error(make_error_code(std::errc::message_size))),
+         "Could not save the share: the text is too long."},
+        {std::make_exception_ptr(
+             std::system_error(make_error_code(std::errc::argument_list_too_long))),
+         "Could not save the share: it holds too many files."},
         {std::make_exception_ptr(std::invalid_argument("[json.exception.type_error.316]")),
          "Could not save the share."},
     };
@@ -199,7 +204,7 @@ public:
     using FileManagerWrapper::FileManagerWrapper;
     void copyItem(const fs::path& source, const fs::path& destination,
                   const CopyProgress& progress) override {
-        const std::uintmax_t size = contentSize(source);
+        const std::uintmax_t size = contentSize(source, destination);
         for (int piece = 0; piece < 4 && pause > std::chrono::milliseconds(0); ++piece) {
             std::this_thread::sleep_for(pause);
             progress(size / 4 + (piece == 3 ? size % 4 : 0));

@@ -77,6 +77,11 @@ public:
     void synchronize(const std::filesystem::path& item) override {
         step(item, [&] { FileManagerWrapper::synchronize(item); });
     }
+    bool synchronizeTree(const std::filesystem::path& item, std::size_t mostItems) override {
+        bool flushed = false;
+        step(item, [&] { flushed = FileManagerWrapper::synchronizeTree(item, mostItems); });
+        return flushed;
+    }
     void synchronizeFileSystem(const std::filesystem::path& item) override {
         step(item, [&] { FileManagerWrapper::synchronizeFileSystem(item); });
     }
