@@ -1,14 +1,12 @@
 #include "app/ShareCommandLine.h"
 
 #include "app/Version.h"
-#include "intake/TypeRegistry.h"
 #include "intake/ValueItemProvider.h"
 
 #include <QCommandLineParser>
 #include <QFile>
 #include <QImage>
 #include <QMimeData>
-#include <QMimeDatabase>
 #include <string>
 #include <system_error>
 
@@ -82,13 +80,6 @@ QString helpText(const QCommandLineParser& parser) {
                "command line or when there is\nno display.\n");
 }
 
-Provider standardInputProvider(QByteArray bytes) {
-    const QString type = QMimeDatabase().mimeTypeForData(bytes).name();
-    if (type.startsWith(u"image/"))
-        return makeDataProvider(std::move(bytes), type.toStdString());
-    return makeDataProvider(std::move(bytes), std::string(TypeIdentifier::utf8PlainText));
-}
-
 void addClipboard(const QClipboard& clipboard, std::vector<Provider>& attachments) {
     const QMimeData* const data = clipboard.mimeData();
     if (data == nullptr)
@@ -128,8 +119,8 @@ std::variant<Arguments, Message> parse(const QStringList& commandLine) {
     parser.addPositionalArgument(
         QStringLiteral("ITEM"),
         QStringLiteral("One attachment each, in order: a file or folder; a URL (a file: URL is a "
-                       "file); or - for standard input: an image (PNG, JPEG, GIF, WebP...) or "
-                       "else UTF-8 text."),
+                       "file); or - for standard input: an image (PNG, JPEG, GIF, WebP...), UTF-8 "
+                       "text, or else a file named after its type, such as shared.pdf."),
         QStringLiteral("[ITEM...]"));
 
     if (!parser.parse(commandLine))
@@ -160,7 +151,7 @@ std::variant<Arguments, Message> parse(const QStringList& commandLine) {
     return arguments;
 }
 
-InputItem makeInputItem(const Arguments& arguments, QIODevice& standardInput,
+InputItem makeInputItem(const Arguments& arguments, const StandardInputProvider& standardInput,
                         const QClipboard& clipboard) {
     InputItem input{arguments.text, {}};
     for (const Item& item : arguments.items) {
@@ -169,7 +160,7 @@ InputItem makeInputItem(const Arguments& arguments, QIODevice& standardInput,
         else if (const auto* url = std::get_if<QUrl>(&item))
             input.attachments.push_back(makeURLProvider(*url));
         else
-            input.attachments.push_back(standardInputProvider(standardInput.readAll()));
+            input.attachments.push_back(standardInput());
     }
     if (arguments.clipboard)
         addClipboard(clipboard, input.attachments);

@@ -3,11 +3,12 @@
 #include "intake/ShareRequest.h"
 
 #include <QClipboard>
-#include <QIODevice>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <variant>
 #include <vector>
@@ -49,11 +50,12 @@ struct Message {
 // that names it.
 std::variant<Arguments, Message> parse(const QStringList& commandLine);
 
+// Makes the attachment of standard input; called only when an ITEM asks for it.
+using StandardInputProvider = std::function<std::shared_ptr<const ItemProvider>()>;
+
 // The request's input item: the text as its content text, one attachment per ITEM in order, then
-// what the clipboard holds when asked for (an image, else its URLs, else its text). Standard
-// input is read whole, and only when an ITEM asks for it: image bytes, known by their content,
-// are offered as bytes of their MIME type, anything else as UTF-8 text.
-InputItem makeInputItem(const Arguments& arguments, QIODevice& standardInput,
+// what the clipboard holds when asked for (an image, else its URLs, else its text).
+InputItem makeInputItem(const Arguments& arguments, const StandardInputProvider& standardInput,
                         const QClipboard& clipboard);
 
 } // namespace tovin::share

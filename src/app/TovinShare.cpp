@@ -1,35 +1,57 @@
 #include "app/CommandLineShareRequest.h"
 #include "app/Display.h"
 #include "app/ShareCommandLine.h"
+#include "intake/StreamItemProvider.h"
 #include "sheet/ShareViewController.h"
 #include "sheet/SheetServices.h"
 
 #include <QClipboard>
-#include <QFile>
 #include <cstdio>
+#include <fcntl.h>
 #include <iostream>
+#include <unistd.h>
+
+namespace {
+
+using namespace tovin;
+
+// Standard input, for the reading thread alone.
+FileDescriptor standardInput() {
+    return FileDescriptor(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    using namespace tovin;
     const auto parsed = share::parse(QStringList(argv, argv + argc));
     if (const auto* message = std::get_if<share::Message>(&parsed)) {
         (message->status == share::completed ? std::cout : std::cerr)
             << message->text.toStdString();
         return message->status;
     }
-    std::optional<share::ReachableDisplay> display = share::reachableDisplay(ProcessEnvironment());
+    const ProcessEnvironment environment;
+    std::optional<share::ReachableDisplay> display = share::reachableDisplay(environment);
     if (!display) {
         std::cerr << "tovin-share: no display to show the sheet on: neither WAYLAND_DISPLAY nor "
                      "DISPLAY names one that answers\n";
         return share::misuse;
     }
-
     const auto application = share::startApplication(argc, argv, std::move(*display));
-    QFile standardInput;
-    standardInput.open(stdin, QIODevice::ReadOnly);
-    auto request = std::make_shared<share::CommandLineShareRequest>(share::makeInputItem(
-        std::get<share::Arguments>(parsed), standardInput, *QGuiApplication::clipboard()));
-    ShareViewController sheet(SheetServices::desktop(std::move(request)));
+    SheetServices services = SheetServices::desktop(nullptr);
+    std::shared_ptr<StreamItemProvider> reading;
+    services.request = std::make_shared<share::CommandLineShareRequest>(share::makeInputItem(
+        std::get<share::Arguments>(parsed),
+        [&] {
+            return reading = std::make_shared<StreamItemProvider>(
+                       standardInput(), services.fileManager, services.uuids);
+        },
+        *QGuiApplication::clipboard()));
+    ShareViewController sheet(std::move(services));
     share::present(sheet);
-    return application->exec();
+    const int status = application->exec();
+
+    // The reading thread is done with standard input before the program ends.
+    if (reading)
+        reading->stop();
+    return status;
 }

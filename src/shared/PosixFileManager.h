@@ -39,6 +39,7 @@ public:
     void synchronize(const std::filesystem::path& item) override;
     void synchronizeFileSystem(const std::filesystem::path& item) override;
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override;
+    void createPrivateDirectory(const std::filesystem::path& folder) override;
     std::filesystem::path temporaryDirectory() override;
 
 private:

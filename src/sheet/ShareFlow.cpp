@@ -37,6 +37,7 @@ ShareFlow::ShareFlow(ShareSheetModel& model, SheetServices services, QObject* pa
     , services_(std::move(services))
     , intake_(model_, services_.fileManager, services_.uuids) {
     connect(&model_, &ShareSheetModel::intakeFinished, this, &ShareFlow::intakeFinished);
+    connect(&model_, &ShareSheetModel::intakeLostItem, this, [this] { intakeLostItem_ = true; });
     progressTimer_.setInterval(progressInterval);
     connect(&progressTimer_, &QTimer::timeout, this,
             [this] { emit progressChanged(progress_->done, progress_->total); });
@@ -83,6 +84,12 @@ void ShareFlow::intakeFinished() {
     if (phase_ != Phase::waiting)
         return;
     const Waiting waiting = *std::exchange(waiting_, std::nullopt);
+    // The person pressed Send for what they shared, and part of it is lost: they decide again,
+    // with the error line telling them.
+    if (intakeLostItem_) {
+        setPhase(Phase::open);
+        return;
+    }
     sendTo(waiting.chat, waiting.caption);
 }
 

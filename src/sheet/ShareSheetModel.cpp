@@ -1,6 +1,7 @@
 #include "sheet/ShareSheetModel.h"
 
 #include "shared/SharedContainer.h"
+#include "sheet/EnqueueFailure.h"
 #include "sheet/TextPrefix.h"
 
 #include <QStringList>
@@ -191,6 +192,11 @@ void ShareSheetModel::updateSummary() {
     summary_ = parts.isEmpty() ? QStringLiteral("Nothing to share.") : parts.join(u" · ");
     emit summaryChanged(summary_);
     emit intakeFinished();
+}
+
+void ShareSheetModel::itemLost(std::error_code error) {
+    setErrorLine(intakeLossMessage(error));
+    emit intakeLostItem();
 }
 
 int ShareSheetModel::rowCount(const QModelIndex& parent) const {

@@ -4,7 +4,8 @@
 # a temporary HOME and the host URL's handler registered in private XDG folders.
 # Usage: share-end-to-end-test.sh MODE TOVIN_SHARE TOVIN_HOST CLOSE_WINDOW SOURCE_DIR
 #   MODE: x11 (the command lines' answers; Cancel, Escape and closing the window; then a share
-#   sent, as tovin-host watch and the host URL's handler see it) or wayland
+#   sent, as tovin-host watch and the host URL's handler see it; then one from a slow standard
+#   input) or wayland
 set -eu
 mode=$1 share=$2 host=$3 close_window=$4 source=$5
 
@@ -29,6 +30,16 @@ XDG_DATA_DIRS=/usr/local/share:/usr/share # the system's own, for its MIME datab
 export XDG_DATA_DIRS
 outbox=$HOME/Library/Containers/com.brindlex.tovin.share/Data/Documents/outbox
 "$host" chats write "$source/data/sample-chats.json" >/dev/null
+# Makes $input a pipe whose writer, ended at exit, gives it WHAT (a shell command) and then
+# waits for $1 seconds before it lets the pipe end; sets $writer to the writer.
+slow_input() {
+    input=$scratch/pipe-$1
+    rm -f "$input"
+    mkfifo "$input"
+    sh -c "$2; exec sleep $1" >"$input" &
+    writer=$!
+    stop_at_exit $writer
+}
 
 # Runs a command and checks that it ends with STATUS and that its standard error says TEXT.
 answers() {
@@ -191,6 +202,28 @@ READER
         fail "the handler ran as: $(cat "$scratch/handler.calls")"
     [ "$(cut -f1 "$scratch/handler.out" | tr '\n' ' ')" = "EARLIER $id " ] ||
         fail "the handler printed: $(cat "$scratch/handler.out")"
+
+    # Standard input that comes slowly: the sheet is there before it ends, and a Send meanwhile
+    # waits for it. Bytes that are neither an image nor text go as a file named after their type.
+    printf '%%PDF-1.4\n%%\342\343\317\323\ntrailer\n' >"$scratch/slow.pdf"
+    slow_input 4 "cat '$scratch/slow.pdf'"
+    open_sheet -
+    kill -0 "$writer" 2>/dev/null || fail "the sheet waited for standard input to end"
+    xdotool key Down Return
+    expect_status share 0
+    python3 - "$outbox" "$id" "$scratch/slow.pdf" <<'READER' || fail "the slow share is not the PDF"
+import json, os, sys
+outbox, sent, pdf = sys.argv[1:]
+entries = [name for name in os.listdir(outbox) if name not in ("EARLIER", sent)]
+assert len(entries) == 1, entries
+folder = os.path.join(outbox, entries[0])
+with open(os.path.join(folder, "manifest.json"), encoding="utf-8") as file:
+    manifest = json.load(file)
+assert manifest["attachments"] == [{"filename": "shared.pdf", "kind": "file"}], manifest
+assert "text" not in manifest, manifest
+with open(os.path.join(folder, "attachments", "shared.pdf"), "rb") as left, open(pdf, "rb") as right:
+    assert left.read() == right.read()
+READER
 
     kill "$bus_pid"
     expect_status watch 1

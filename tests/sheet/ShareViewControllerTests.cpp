@@ -172,10 +172,8 @@ public:
     void loadItem(std::string_view, ItemCompletion completion) const override {
         completion_.emplace(std::move(completion));
     }
-    void deliver(const fs::path& file) const {
-        std::jthread([completion = *completion_, file] {
-            completion(LoadedItem{QUrl::fromLocalFile(QString::fromStdString(file))});
-        });
+    void deliver(LoadedItem loaded) const {
+        std::jthread([completion = *completion_, loaded] { completion(loaded); });
     }
     mutable std::optional<ItemCompletion> completion_;
 };
@@ -373,10 +371,12 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
 
 // A Send while an item still loads waits, busy, for every item; then the share is written while
 // the window keeps drawing: after a third of a second it shows the bytes copied, and it refuses
-// Escape and closing. Cancel wins over a waiting Send; a sheet that goes tells nothing later.
+// Escape and closing. Cancel wins over a waiting Send; a sheet that goes tells nothing later; an
+// item lost meanwhile leaves the choice to the person again, saying why.
 TEST(ShareViewController, SendWaitsForTheIntakeThenWritesWhileTheWindowDrawsAndCancelWins) {
-    enum class Then { write, cancel, cancelAndGo, goWhileWriting };
-    for (const Then then : {Then::write, Then::cancel, Then::cancelAndGo, Then::goWhileWriting}) {
+    enum class Then { write, cancel, cancelAndGo, goWhileWriting, lose };
+    for (const Then then :
+         {Then::write, Then::cancel, Then::cancelAndGo, Then::goWhileWriting, Then::lose}) {
         SCOPED_TRACE(static_cast<int>(then));
         // A share that goes after all would be written at once, so as to be seen going.
         const bool cancel = then == Then::cancel || then == Then::cancelAndGo;
@@ -399,8 +399,18 @@ TEST(ShareViewController, SendWaitsForTheIntakeThenWritesWhileTheWindowDrawsAndC
         if (then == Then::cancelAndGo)
             window.reset();
 
+        if (then == Then::lose) {
+            held->deliver({{}, std::make_error_code(std::errc::no_space_on_device)});
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !progress.isVisible(); }, 10000));
+            EXPECT_EQ(window->label("errorLabel").wholeText(),
+                      "Could not take in everything that was shared: the disk is full.");
+            EXPECT_EQ(window->buttons(), std::pair(false, true));
+            EXPECT_TRUE(platform->log.empty());
+            EXPECT_TRUE(home.queued().empty());
+            continue;
+        }
         std::ofstream(home.folder / "b.png") << "*";
-        held->deliver(home.folder / "b.png");
+        held->deliver({QUrl::fromLocalFile(QString::fromStdString(home.folder / "b.png"))});
         if (cancel) {
             QTest::qWait(100);
             EXPECT_EQ(platform->log, cancelled);
