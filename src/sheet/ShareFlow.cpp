@@ -156,7 +156,11 @@ QCoro::Task<> ShareFlow::finishWrite(QFuture<std::exception_ptr> writing, fs::pa
         setPhase(Phase::open);
         co_return;
     }
-    services_.notifier->post();
+    // Held by the post, which the flow may not outlive.
+    const std::shared_ptr<Notifier> notifier = services_.notifier;
+    co_await notifier->post();
+    if (!alive)
+        co_return;
     services_.urlOpener->open(QUrl(hostURL));
     setPhase(Phase::sent);
     if (services_.request)

@@ -55,7 +55,7 @@ public:
     // open again, with the error line saying so. Without a shared folder the error line says so
     // and the flow stays open. Otherwise the share is written while the main thread goes on; if
     // that fails, the error line says why and the flow is open again; if not, the notifier posts,
-    // the host URL is opened and the request completed, in that order.
+    // the host URL is opened once the post is out and the request completed, in that order.
     void send(const QString& caption);
 
     // Cancels the request with the user-cancelled error, dropping a send that waits for the
