@@ -35,9 +35,12 @@ std::optional<ReachableDisplay> reachableDisplay(const Environment& environment)
 
 // The application, started on the display, which is let go once the application has connected.
 // "QT_QPA_PLATFORM" names the platform only while the application starts, so that the programs
-// opened from here choose their own. Closing the last window does not end the application: the
-// share request's end decides the exit status.
-std::unique_ptr<QApplication> startApplication(int& argc, char** argv, ReachableDisplay display);
+// opened from here choose their own. Without the session bus, the application and its
+// accessibility bridge start with no bus at all (they would wait for a silent one for ever),
+// while the programs opened from here still get the bus of the environment. Closing the last
+// window does not end the application: the share request's end decides the exit status.
+std::unique_ptr<QApplication> startApplication(int& argc, char** argv, ReachableDisplay display,
+                                               bool withSessionBus);
 
 // Shows the window centred on the screen under the pointer, where the window system lets a
 // program place its windows, raised, and asks for the keyboard focus.

@@ -1,11 +1,13 @@
 #include "app/CommandLineShareRequest.h"
 #include "app/Display.h"
+#include "app/SessionBus.h"
 #include "app/ShareCommandLine.h"
 #include "intake/StreamItemProvider.h"
 #include "sheet/ShareViewController.h"
 #include "sheet/SheetServices.h"
 
 #include <QClipboard>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <iostream>
@@ -14,6 +16,15 @@
 namespace {
 
 using namespace tovin;
+
+// Longer than a bus that runs ever takes to answer, short enough not to be waited for.
+constexpr std::chrono::milliseconds busTimeout{1000};
+
+// Without a bus that answers there is no one to tell.
+class Unheard final : public Notifier {
+public:
+    QCoro::Task<> post() override { co_return; }
+};
 
 // Standard input, for the reading thread alone.
 FileDescriptor standardInput() {
@@ -36,8 +47,15 @@ int main(int argc, char** argv) {
                      "DISPLAY names one that answers\n";
         return share::misuse;
     }
-    const auto application = share::startApplication(argc, argv, std::move(*display));
+    const bool busIsSilent = share::sessionBusIsSilent(environment, busTimeout);
+    if (busIsSilent)
+        std::cerr << "tovin-share: the session bus does not answer: going on without it, so "
+                     "tovin is not signalled and screen readers cannot follow the sheet\n";
+
+    const auto application = share::startApplication(argc, argv, std::move(*display), !busIsSilent);
     SheetServices services = SheetServices::desktop(nullptr);
+    if (busIsSilent)
+        services.notifier = std::make_shared<Unheard>();
     std::shared_ptr<StreamItemProvider> reading;
     services.request = std::make_shared<share::CommandLineShareRequest>(share::makeInputItem(
         std::get<share::Arguments>(parsed),

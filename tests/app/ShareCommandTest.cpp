@@ -1,12 +1,18 @@
 #include "app/CommandLineShareRequest.h"
+#include "app/SessionBus.h"
 #include "app/ShareCommandLine.h"
 #include "intake/TypeRegistry.h"
 #include "intake/ValueItemProvider.h"
+#include "support/Fakes.h"
+#include "support/TemporaryFolder.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QImage>
+#include <QLocalServer>
 #include <QMimeData>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace tovin {
@@ -14,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using share::Arguments;
+using testing::FakeEnvironment;
 
 // Whether the provider offers the types and not the others.
 void expectOffers(const ItemProvider& provider, std::initializer_list<std::string_view> types,
@@ -64,6 +71,45 @@ TEST(ShareCommandLine, TheInputItemHoldsTheItemsThenTheClipboard) {
     ASSERT_EQ(fromText.attachments.size(), 1u);
     expectOffers(*fromText.attachments[0], {plainText}, {url, image});
     EXPECT_EQ(reads, 1);
+}
+
+// A bus is silent when it takes the connection and says nothing within the time given; whatever
+// refuses, is not there or cannot be asked here is not.
+TEST(SessionBus, IsSilentWhenItTakesTheConnectionAndSaysNothing) {
+    testing::TemporaryFolder folder;
+    QLocalServer silent;
+    ASSERT_TRUE(silent.listen(QString::fromStdString(folder / "bus")));
+    QLocalServer abstractSilent;
+    abstractSilent.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+    ASSERT_TRUE(abstractSilent.listen(QString::fromStdString(folder / "abstract bus")));
+    QProcess daemon;
+    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+    ASSERT_TRUE(daemon.waitForReadyRead(10000));
+    const std::string running = daemon.readLine().trimmed().toStdString();
+    const std::string path = "unix:path=" + (folder / "bus").string();
+    const std::pair<std::optional<std::string>, bool> rows[] = {
+        {running, false},
+        {path, true},
+        {"unix:abstract=" + (folder / "abstract%20bus").string(), true},
+        {"unix:path=/nonexistent/bus;" + path, true},
+        {"unix:path=/nonexistent/bus", false},
+        {"tcp:host=localhost,port=1", false},
+        {"", true}, // the one in XDG_RUNTIME_DIR
+        {std::nullopt, true},
+    };
+    for (const auto& [address, isSilent] : rows) {
+        SCOPED_TRACE(address.value_or("unset"));
+        FakeEnvironment environment;
+        environment.variables["XDG_RUNTIME_DIR"] = folder.path();
+        if (address)
+            environment.variables["DBUS_SESSION_BUS_ADDRESS"] = *address;
+        QElapsedTimer probing;
+        probing.start();
+        EXPECT_EQ(share::sessionBusIsSilent(environment, std::chrono::milliseconds(200)), isSilent);
+        EXPECT_LT(probing.elapsed(), 1000);
+    }
+    daemon.terminate();
+    daemon.waitForFinished();
 }
 
 TEST(CommandLineShareRequest, TheFirstEndIsTheExitStatus) {

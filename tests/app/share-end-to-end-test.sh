@@ -5,7 +5,7 @@
 # Usage: share-end-to-end-test.sh MODE TOVIN_SHARE TOVIN_HOST CLOSE_WINDOW SOURCE_DIR
 #   MODE: x11 (the command lines' answers; Cancel, Escape and closing the window; then a share
 #   sent, as tovin-host watch and the host URL's handler see it; then one from a slow standard
-#   input) or wayland
+#   input; a bus that never answers) or wayland
 set -eu
 mode=$1 share=$2 host=$3 close_window=$4 source=$5
 
@@ -224,6 +224,23 @@ assert "text" not in manifest, manifest
 with open(os.path.join(folder, "attachments", "shared.pdf"), "rb") as left, open(pdf, "rb") as right:
     assert left.read() == right.read()
 READER
+
+    # A bus that takes connections and never answers: the sheet shows all the same, and says once
+    # on standard error that it goes without the bus.
+    python3 -c 'import socket, sys, time
+bus = socket.socket(socket.AF_UNIX)
+bus.bind(sys.argv[1])
+bus.listen()
+time.sleep(600)' "$scratch/silent-bus" &
+    stop_at_exit $!
+    await test -S "$scratch/silent-bus"
+    input=/dev/null
+    start share env DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/silent-bus" "$share" --text x
+    await_sheet
+    xdotool key Escape
+    expect_status share 1
+    [ "$(grep -c . "$scratch/share.err")" -eq 1 ] && has "$scratch/share.err" "bus does not answer" ||
+        fail "without the bus: $(cat "$scratch/share.err")"
 
     kill "$bus_pid"
     expect_status watch 1
