@@ -1,7 +1,9 @@
 #include "app/CommandLineShareRequest.h"
 #include "app/Display.h"
+#include "app/EndingSignals.h"
 #include "app/SessionBus.h"
 #include "app/ShareCommandLine.h"
+#include "app/TemporaryFileRecorder.h"
 #include "intake/StreamItemProvider.h"
 #include "sheet/ShareViewController.h"
 #include "sheet/SheetServices.h"
@@ -53,7 +55,11 @@ int main(int argc, char** argv) {
                      "tovin is not signalled and screen readers cannot follow the sheet\n";
 
     const auto application = share::startApplication(argc, argv, std::move(*display), !busIsSilent);
+    share::EndingSignals endingSignals;
     SheetServices services = SheetServices::desktop(nullptr);
+    const auto temporaryFiles =
+        std::make_shared<share::TemporaryFileRecorder>(services.fileManager);
+    services.fileManager = temporaryFiles;
     if (busIsSilent)
         services.notifier = std::make_shared<Unheard>();
     std::shared_ptr<StreamItemProvider> reading;
@@ -68,8 +74,10 @@ int main(int argc, char** argv) {
     share::present(sheet);
     const int status = application->exec();
 
-    // The reading thread is done with standard input before the program ends.
+    // However the run ended, what it wrote to the temporary folder goes: the outbox has its copy.
     if (reading)
         reading->stop();
+    temporaryFiles->removeRecorded();
+    endingSignals.endAsSignalled();
     return status;
 }

@@ -1,8 +1,10 @@
 #include "app/CommandLineShareRequest.h"
 #include "app/SessionBus.h"
 #include "app/ShareCommandLine.h"
+#include "app/TemporaryFileRecorder.h"
 #include "intake/TypeRegistry.h"
 #include "intake/ValueItemProvider.h"
+#include "shared/PosixFileManager.h"
 #include "support/Fakes.h"
 #include "support/TemporaryFolder.h"
 
@@ -110,6 +112,29 @@ TEST(SessionBus, IsSilentWhenItTakesTheConnectionAndSaysNothing) {
     }
     daemon.terminate();
     daemon.waitForFinished();
+}
+
+// What the run made directly in the temporary folder goes at its end, and nothing is made there
+// after it; what it made elsewhere stays.
+TEST(TemporaryFileRecorder, RemovesWhatTheRunMadeInTheTemporaryFolderAndRefusesMore) {
+    testing::TemporaryFolder folder;
+    const auto environment = std::make_shared<FakeEnvironment>();
+    environment->variables["TMPDIR"] = folder.path();
+    share::TemporaryFileRecorder files(std::make_shared<PosixFileManager>(environment));
+    files.createPrivateDirectory(folder / "tovin-share-1");
+    files.createPrivateFile(folder / "tovin-share-1" / "shared.pdf");
+    files.createPrivateFile(folder / "tovin-share-2");
+    fs::create_directory(folder / "elsewhere");
+    files.createPrivateFile(folder / "elsewhere" / "kept");
+    files.removeRecorded();
+    EXPECT_EQ(files.contentsOfDirectory(folder.path()), std::vector{folder / "elsewhere"});
+    try {
+        files.createPrivateFile(folder / "tovin-share-3");
+        ADD_FAILURE() << "created after the end";
+    } catch (const fs::filesystem_error& error) {
+        EXPECT_EQ(error.code(), std::errc::operation_canceled);
+    }
+    EXPECT_FALSE(fs::exists(folder / "tovin-share-3"));
 }
 
 TEST(CommandLineShareRequest, TheFirstEndIsTheExitStatus) {

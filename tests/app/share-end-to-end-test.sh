@@ -3,9 +3,9 @@
 # Wayland compositor), driven by synthetic keys as a person would, with a private session bus,
 # a temporary HOME and the host URL's handler registered in private XDG folders.
 # Usage: share-end-to-end-test.sh MODE TOVIN_SHARE TOVIN_HOST CLOSE_WINDOW SOURCE_DIR
-#   MODE: x11 (the command lines' answers; Cancel, Escape and closing the window; then a share
-#   sent, as tovin-host watch and the host URL's handler see it; then one from a slow standard
-#   input; a bus that never answers) or wayland
+#   MODE: x11 (the command lines' answers; Cancel, Escape, closing the window and signals, over
+#   endless standard input too; a share sent, as tovin-host watch and the host URL's handler see
+#   it; a slow standard input; a bus that never answers) or wayland
 set -eu
 mode=$1 share=$2 host=$3 close_window=$4 source=$5
 
@@ -30,6 +30,17 @@ XDG_DATA_DIRS=/usr/local/share:/usr/share # the system's own, for its MIME datab
 export XDG_DATA_DIRS
 outbox=$HOME/Library/Containers/com.brindlex.tovin.share/Data/Documents/outbox
 "$host" chats write "$source/data/sample-chats.json" >/dev/null
+TMPDIR=$scratch/tmp
+export TMPDIR
+mkdir "$TMPDIR"
+# Checks that the sheet, however it ended, left nothing in the temporary folder.
+tidy() {
+    [ -z "$(ls -A "$TMPDIR")" ] || fail "left in the temporary folder after $1: $(ls -A "$TMPDIR")"
+}
+# Whether the sheet has written to the temporary folder.
+written() {
+    [ -n "$(ls -A "$TMPDIR")" ]
+}
 # Makes $input a pipe whose writer, ended at exit, gives it WHAT (a shell command) and then
 # waits for $1 seconds before it lets the pipe end; sets $writer to the writer.
 slow_input() {
@@ -146,6 +157,19 @@ HANDLER
         esac
         expect_status share 1
     done
+    # Standard input that does not end: the sheet is there at once, reading on, and Escape or a
+    # signal ends it. (Bytes past the first 16 KiB that cannot be text go to a file at once.)
+    for way in escape TERM:143 HUP:129; do
+        slow_input 600 "head -c 20000 /dev/zero"
+        open_sheet -
+        await written
+        case $way in
+        escape) xdotool key Escape && expect_status share 1 ;;
+        *) kill -s "${way%:*}" "$(cat "$scratch/share.pid")" && expect_status share "${way#*:}" ;;
+        esac
+        kill "$writer"
+        tidy "$way"
+    done
     [ "$(ls -A "$outbox")" = EARLIER ] || fail "a cancelled share was queued"
 
     mkdir "$scratch/files"
@@ -165,6 +189,7 @@ HANDLER
     xdotool type --delay 20 "See you there"
     xdotool key Return
     expect_status share 0
+    tidy "a share"
 
     id=$(python3 - "$outbox" "$host" "$source/data/sample-photo.png" \
         "$scratch/files/two words.txt" "$scratch/files/Crag's \"east\" face.pdf" <<'READER'
@@ -211,6 +236,7 @@ READER
     kill -0 "$writer" 2>/dev/null || fail "the sheet waited for standard input to end"
     xdotool key Down Return
     expect_status share 0
+    tidy "a slow share"
     python3 - "$outbox" "$id" "$scratch/slow.pdf" <<'READER' || fail "the slow share is not the PDF"
 import json, os, sys
 outbox, sent, pdf = sys.argv[1:]
