@@ -28,6 +28,15 @@ public:
     QCoro::Task<> post() override { co_return; }
 };
 
+// A standard stream that the caller closed is kept empty, so that the next file opened, such as
+// the display's connection, cannot take its number and be read or written as the stream.
+void keepStandardStreamsOpen() {
+    for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(stream, F_GETFD) < 0)
+            ::open("/dev/null", O_RDWR);
+    }
+}
+
 // Standard input, for the reading thread alone.
 FileDescriptor standardInput() {
     return FileDescriptor(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
@@ -36,6 +45,7 @@ FileDescriptor standardInput() {
 } // namespace
 
 int main(int argc, char** argv) {
+    keepStandardStreamsOpen();
     const auto parsed = share::parse(QStringList(argv, argv + argc));
     if (const auto* message = std::get_if<share::Message>(&parsed)) {
         (message->status == share::completed ? std::cout : std::cerr)

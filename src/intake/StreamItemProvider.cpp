@@ -214,6 +214,9 @@ public:
 
 private:
     Outcome read() {
+        // A stream that is not open, such as standard input closed by the caller, gives nothing.
+        if (!stream_)
+            return std::make_error_code(std::errc::bad_file_descriptor);
         try {
             Sink sink(*fileManager_, *uuidSource_);
             std::vector<char> chunk(chunkSize);

@@ -250,6 +250,12 @@ assert "text" not in manifest, manifest
 with open(os.path.join(folder, "attachments", "shared.pdf"), "rb") as left, open(pdf, "rb") as right:
     assert left.read() == right.read()
 READER
+    # Standard input closed: nothing to read, and nothing to wait for either.
+    input=/dev/null
+    start share sh -c 'exec "$@" <&-' sh "$share" -
+    await_sheet
+    xdotool key Down Return
+    expect_status share 0
 
     # A bus that takes connections and never answers: the sheet shows all the same, and says once
     # on standard error that it goes without the bus.
@@ -260,7 +266,6 @@ bus.listen()
 time.sleep(600)' "$scratch/silent-bus" &
     stop_at_exit $!
     await test -S "$scratch/silent-bus"
-    input=/dev/null
     start share env DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/silent-bus" "$share" --text x
     await_sheet
     xdotool key Escape
