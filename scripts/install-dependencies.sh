@@ -8,8 +8,10 @@ packages=(
     qt6-base-dev qcoro-qt6-dev libgl-dev shared-mime-info qt6-wayland libxcb1-dev
     libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev
     dbus libdbus-1-dev
-    desktop-file-utils xdg-utils libglib2.0-bin python3 dpkg-dev lintian
+    desktop-file-utils xdg-utils libglib2.0-bin python3 dpkg-dev debhelper lintian strace
+    python3-nautilus man-db
     xvfb xdotool weston imagemagick
+    sway wtype wl-clipboard at-spi2-core python3-pyatspi
 )
 
 missing=()

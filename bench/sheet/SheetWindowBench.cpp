@@ -35,7 +35,7 @@ using bench::Home;
 class TextRequest final : public ShareRequest {
 public:
     const std::vector<InputItem>& inputItems() const override { return items_; }
-    void complete() override {}
+    void complete(const std::string&) override {}
     void cancel(std::error_code) override {}
 
 private:

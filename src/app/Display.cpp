@@ -4,9 +4,16 @@
 
 #include <QAccessible>
 #include <QCursor>
+#include <QDir>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPluginLoader>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -55,13 +62,44 @@ std::optional<ReachableDisplay> xServerAnswers(const QString& platform,
     return ReachableDisplay(platform, std::move(answer));
 }
 
+// The keys of the Qt platform plugins installed where Qt looks for them, in lower case. Read from
+// the plugins' metadata, without loading them.
+QStringList installedPlatforms(const Environment& environment) {
+    QStringList folders;
+    if (const auto own = environment.variable("QT_QPA_PLATFORM_PLUGIN_PATH"))
+        folders.append(QString::fromStdString(*own));
+    for (const QString& path : QCoreApplication::libraryPaths())
+        folders.append(path + QStringLiteral("/platforms"));
+    QStringList keys;
+    for (const QString& folder : folders) {
+        const QDir plugins(folder);
+        for (const QString& file : plugins.entryList(QDir::Files)) {
+            const QJsonArray named = QPluginLoader(plugins.filePath(file))
+                                         .metaData()
+                                         .value(QStringLiteral("MetaData"))
+                                         .toObject()
+                                         .value(QStringLiteral("Keys"))
+                                         .toArray();
+            for (const QJsonValue& key : named)
+                keys.append(key.toString().toLower());
+        }
+    }
+    return keys;
+}
+
 // A platform's name may carry options after a colon ("xcb:x11-fonts").
-std::optional<ReachableDisplay> reach(const QString& platform, const Environment& environment) {
+std::variant<ReachableDisplay, QString>
+reach(const QString& platform, const Environment& environment, const QStringList& installed) {
     const QString name = platform.section(u':', 0, 0);
-    if (name == u"xcb")
-        return xServerAnswers(platform, environment);
+    if (!installed.contains(name.toLower()))
+        return QStringLiteral("Qt has no platform plugin \"%1\"").arg(name);
+    if (name == u"xcb") {
+        if (auto display = xServerAnswers(platform, environment))
+            return std::move(*display);
+        return QStringLiteral("DISPLAY names no X server that answers");
+    }
     if (name.startsWith(u"wayland") && !waylandCompositorAnswers(environment))
-        return std::nullopt;
+        return QStringLiteral("WAYLAND_DISPLAY names no compositor that answers");
     return ReachableDisplay(platform, {});
 }
 
@@ -93,21 +131,70 @@ private:
     std::optional<QByteArray> previous_;
 };
 
+// Waits until the window can read the clipboard, then reads it once.
+class ClipboardWait final : public QObject {
+public:
+    ClipboardWait(QWidget& window, std::function<void()> read)
+        : QObject(&window)
+        , window_(window)
+        , read_(std::move(read))
+        , needsFocus_(QGuiApplication::platformName().startsWith(u"wayland")) {
+        window.installEventFilter(this);
+        if (window.isActiveWindow())
+            readSoon();
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::WindowActivate ||
+            (!needsFocus_ && event->type() == QEvent::Paint))
+            readSoon();
+        return false;
+    }
+
+private:
+    // After the event that told, so that a frame being drawn is finished first.
+    void readSoon() {
+        if (std::exchange(waiting_, false)) {
+            window_.removeEventFilter(this);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    const auto read = std::move(read_);
+                    deleteLater();
+                    read();
+                },
+                Qt::QueuedConnection);
+        }
+    }
+
+    QWidget& window_;
+    std::function<void()> read_;
+    bool needsFocus_;
+    bool waiting_ = true;
+};
+
 } // namespace
 
 ReachableDisplay::ReachableDisplay(QString platform, std::shared_ptr<xcb_connection_t> answer)
     : platform_(std::move(platform))
     , answer_(std::move(answer)) {}
 
-std::optional<ReachableDisplay> reachableDisplay(const Environment& environment) {
+std::variant<ReachableDisplay, QString> reachableDisplay(const Environment& environment) {
     const std::string named = environment.variable("QT_QPA_PLATFORM").value_or("");
     const QString platforms =
         named.empty() ? QStringLiteral("wayland;xcb") : QString::fromStdString(named);
+    const QStringList installed = installedPlatforms(environment);
+    QStringList reasons;
     for (const QString& platform : platforms.split(u';', Qt::SkipEmptyParts)) {
-        if (auto display = reach(platform, environment))
-            return display;
+        auto display = reach(platform, environment, installed);
+        if (auto* reachable = std::get_if<ReachableDisplay>(&display))
+            return std::move(*reachable);
+        reasons.append(std::get<QString>(display));
     }
-    return std::nullopt;
+    if (reasons.isEmpty())
+        reasons.append(QStringLiteral("QT_QPA_PLATFORM names no platform"));
+    reasons.removeDuplicates();
+    return QStringLiteral("no display to show the sheet on: ") + reasons.join(QStringLiteral("; "));
 }
 
 std::unique_ptr<QApplication> startApplication(int& argc, char** argv, ReachableDisplay display,
@@ -128,12 +215,33 @@ std::unique_ptr<QApplication> startApplication(int& argc, char** argv, Reachable
     return application;
 }
 
+void whenClipboardReadable(QWidget& window, std::function<void()> read) {
+    new ClipboardWait(window, std::move(read));
+}
+
 void present(QWidget& window) {
     const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (screen == nullptr)
         screen = QGuiApplication::primaryScreen();
-    if (screen != nullptr)
-        window.move(screen->availableGeometry().center() - window.rect().center());
+    if (screen != nullptr) {
+        // A platform knows the frame around a window, if at all, once the window exists.
+        window.winId();
+        const QMargins frame = window.windowHandle()->frameMargins();
+        const QSize border(frame.left() + frame.right(), frame.top() + frame.bottom());
+        const QRect room = screen->availableGeometry();
+        // On a screen too small for it, the window shrinks to the screen, as far as its controls
+        // let it, and shows its top-left corner: Send stays within reach.
+        const QSize size =
+            window.size().boundedTo(room.size() - border).expandedTo(window.minimumSizeHint());
+        if (size != window.size())
+            window.setFixedSize(size);
+        const QRect outer({}, size + border);
+        const QPoint centred = room.center() - outer.center();
+        const QPoint last =
+            room.topLeft() + QPoint(room.width() - outer.width(), room.height() - outer.height());
+        window.move(std::max(room.left(), std::min(centred.x(), last.x())),
+                    std::max(room.top(), std::min(centred.y(), last.y())));
+    }
     window.show();
     window.raise();
     window.activateWindow();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "intake/ShareRequest.h"
+#include "intake/ItemProvider.h"
 
 #include <QClipboard>
 #include <QString>
@@ -10,11 +10,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <variant>
 #include <vector>
 
-// tovin-share's command line, "tovin-share [--text TEXT] [--clipboard] [ITEM...]", and the one
-// input item of the share request that it makes.
+// tovin-share's command line, "tovin-share [--text TEXT] [--clipboard] [ITEM...]", and the
+// attachments that it and the clipboard make.
 namespace tovin::share {
 
 // Exit statuses, as desktop dialog tools have them.
@@ -27,8 +28,20 @@ struct StandardInput {
     bool operator==(const StandardInput&) const = default;
 };
 
-// One ITEM: a local file or folder, a link, or standard input.
-using Item = std::variant<std::filesystem::path, QUrl, StandardInput>;
+// Something given to share that cannot be: its name as the person knows it, and why.
+struct LeftOut {
+    QString name;
+    QString reason;
+
+    // Could not share “NAME”: REASON.
+    QString sentence() const;
+
+    bool operator==(const LeftOut&) const = default;
+};
+
+// One ITEM: a local file or folder (its path as bytes), a link, standard input, or what cannot
+// be shared.
+using Item = std::variant<std::filesystem::path, QUrl, StandardInput, LeftOut>;
 
 // What the command line asks to share.
 struct Arguments {
@@ -44,18 +57,50 @@ struct Message {
     int status;
 };
 
-// Reads the command line, the program's name first. An ITEM that names an existing path, from
-// the current folder when relative, is that file; a "file:" URL of this computer is its file;
-// any other absolute URL is a link; "-" is standard input, once. Anything else is a usage error
-// that names it.
-std::variant<Arguments, Message> parse(const QStringList& commandLine);
+// Reads the command line, the program's name first, each argument as the bytes it was given:
+// a file's name need not be UTF-8. Options and their values are text. A wrong option, or "-"
+// given twice, is a usage error; an ITEM that cannot be shared is not (see `readItem`).
+std::variant<Arguments, Message> parse(const std::vector<std::string>& commandLine);
+
+// One ITEM: "-" is standard input; an existing path, from the current folder when relative, is
+// that file; else a URL is read as `readURL` reads it; anything else is a file that is gone.
+Item readItem(const std::string& argument);
+
+// A file of this computer ("file:" URL with no host, or "localhost", its path percent-decoded to
+// bytes) is that file, if it is there and may be read; a place that the desktop's file managers
+// browse (sftp:, smb:, trash:, a "file:" URL of another host...) has no path here and cannot be
+// shared: a share names no file by a link; any other URL is a link.
+Item readURL(const QUrl& url);
+
+// Attachments of the share, with what they leave out and, in order, the links and the texts
+// among them: a share holds one link, the last, and one text, the first, so the others are left
+// out too, and named.
+struct Attachments {
+    std::vector<std::shared_ptr<const ItemProvider>> providers;
+    std::vector<LeftOut> leftOut;
+    // Each link as it is shared.
+    QStringList links;
+    // Each text as it is named: its opening words in quotes, or `standardInputText`; the text
+    // given with --text, which is the share's when it is not empty, first.
+    QStringList texts;
+    // Standard input's attachment when it is named among the texts: whether it is text shows
+    // only once it has been read.
+    std::shared_ptr<const ItemProvider> standardInput;
+
+    static constexpr const char* standardInputText = "from standard input";
+
+    void append(Attachments more);
+};
 
 // Makes the attachment of standard input; called only when an ITEM asks for it.
 using StandardInputProvider = std::function<std::shared_ptr<const ItemProvider>()>;
 
-// The request's input item: the text as its content text, one attachment per ITEM in order, then
-// what the clipboard holds when asked for (an image, else its URLs, else its text).
-InputItem makeInputItem(const Arguments& arguments, const StandardInputProvider& standardInput,
-                        const QClipboard& clipboard);
+// One attachment per ITEM that can be shared, in order; the text goes to the input item apart.
+// Standard input's attachment is made only when an ITEM asks for it.
+Attachments attachmentsOf(const Arguments& arguments, const StandardInputProvider& standardInput);
+
+// What the clipboard holds: an image (decoded only when loaded), else the entries of its URI
+// list, each read as `readURL` reads it, else its text.
+Attachments clipboardAttachments(const QClipboard& clipboard);
 
 } // namespace tovin::share

@@ -10,6 +10,7 @@
 
 #include <QClipboard>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <iostream>
@@ -46,17 +47,16 @@ FileDescriptor standardInput() {
 
 int main(int argc, char** argv) {
     keepStandardStreamsOpen();
-    const auto parsed = share::parse(QStringList(argv, argv + argc));
+    const auto parsed = share::parse(std::vector<std::string>(argv, argv + argc));
     if (const auto* message = std::get_if<share::Message>(&parsed)) {
         (message->status == share::completed ? std::cout : std::cerr)
             << message->text.toStdString();
         return message->status;
     }
     const ProcessEnvironment environment;
-    std::optional<share::ReachableDisplay> display = share::reachableDisplay(environment);
-    if (!display) {
-        std::cerr << "tovin-share: no display to show the sheet on: neither WAYLAND_DISPLAY nor "
-                     "DISPLAY names one that answers\n";
+    auto display = share::reachableDisplay(environment);
+    if (const auto* problem = std::get_if<QString>(&display)) {
+        std::cerr << "tovin-share: " << problem->toStdString() << '\n';
         return share::misuse;
     }
     const bool busIsSilent = share::sessionBusIsSilent(environment, busTimeout);
@@ -64,7 +64,10 @@ int main(int argc, char** argv) {
         std::cerr << "tovin-share: the session bus does not answer: going on without it, so "
                      "tovin is not signalled and screen readers cannot follow the sheet\n";
 
-    const auto application = share::startApplication(argc, argv, std::move(*display), !busIsSilent);
+    // Docks and task switchers find the window's entry, and so its name and icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.brindlex.tovin.share"));
+    const auto application = share::startApplication(
+        argc, argv, std::move(std::get<share::ReachableDisplay>(display)), !busIsSilent);
     share::EndingSignals endingSignals;
     SheetServices services = SheetServices::desktop(nullptr);
     const auto temporaryFiles =
@@ -72,22 +75,35 @@ int main(int argc, char** argv) {
     services.fileManager = temporaryFiles;
     if (busIsSilent)
         services.notifier = std::make_shared<Unheard>();
+    const auto& arguments = std::get<share::Arguments>(parsed);
     std::shared_ptr<StreamItemProvider> reading;
-    services.request = std::make_shared<share::CommandLineShareRequest>(share::makeInputItem(
-        std::get<share::Arguments>(parsed),
-        [&] {
-            return reading = std::make_shared<StreamItemProvider>(
-                       standardInput(), services.fileManager, services.uuids);
-        },
-        *QGuiApplication::clipboard()));
+    auto request = std::make_shared<share::CommandLineShareRequest>(
+        arguments.text,
+        share::attachmentsOf(arguments,
+                             [&] {
+                                 return reading = std::make_shared<StreamItemProvider>(
+                                            standardInput(), services.fileManager, services.uuids);
+                             }),
+        arguments.clipboard, std::cerr);
+    services.request = request;
     ShareViewController sheet(std::move(services));
     share::present(sheet);
+    if (arguments.clipboard) {
+        share::whenClipboardReadable(sheet, [&request] {
+            request->addClipboard(share::clipboardAttachments(*QGuiApplication::clipboard()));
+        });
+    }
     const int status = application->exec();
 
     // However the run ended, what it wrote to the temporary folder goes: the outbox has its copy.
     if (reading)
         reading->stop();
     temporaryFiles->removeRecorded();
+    if (status == share::completed && request->queuedShareID()) {
+        // A reader that has gone away must not turn a queued share into a failure.
+        std::signal(SIGPIPE, SIG_IGN);
+        std::cout << *request->queuedShareID() << std::endl;
+    }
     endingSignals.endAsSignalled();
     return status;
 }

@@ -1,6 +1,7 @@
 #include "intake/TemporaryImageFile.h"
 
-#include <QFile>
+#include "intake/FileURL.h"
+
 #include <QIODevice>
 #include <QImageWriter>
 #include <cerrno>
@@ -78,10 +79,6 @@ std::filesystem::path temporaryFile(FileManager& fileManager, UUIDSource& uuidSo
                                     std::string_view extension) {
     return fileManager.temporaryDirectory() /
            ("tovin-share-" + uuidSource.newUUID() + std::string(extension));
-}
-
-QUrl fileURL(const std::filesystem::path& file) {
-    return QUrl::fromLocalFile(QFile::decodeName(file.c_str()));
 }
 
 [[noreturn]] void throwWriteError(const std::filesystem::path& file, std::error_code error) {

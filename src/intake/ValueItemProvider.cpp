@@ -1,12 +1,58 @@
 #include "intake/ValueItemProvider.h"
 
+#include "intake/FileURL.h"
 #include "intake/TypeRegistry.h"
 
-#include <QFile>
 #include <QThreadPool>
 #include <utility>
 
 namespace tovin {
+
+namespace {
+
+// Delivers on a worker thread what `deliver` makes, or, asked for a type that `type` does not
+// conform to, an error and no item.
+template <typename Deliver>
+void loadOnWorker(std::string_view type, std::string_view asked, ItemCompletion completion,
+                  Deliver deliver) {
+    if (!conformsTo(type, asked)) {
+        QThreadPool::globalInstance()->start([completion = std::move(completion)] {
+            completion(LoadedItem{{}, std::make_error_code(std::errc::not_supported)});
+        });
+        return;
+    }
+    QThreadPool::globalInstance()->start(
+        [completion = std::move(completion), deliver = std::move(deliver)] {
+            completion(LoadedItem{deliver()});
+        });
+}
+
+class EncodedImageProvider final : public ItemProvider {
+public:
+    EncodedImageProvider(QByteArray bytes, std::string typeIdentifier)
+        : bytes_(std::move(bytes))
+        , typeIdentifier_(std::move(typeIdentifier)) {}
+
+    bool hasItemConformingTo(std::string_view typeIdentifier) const override {
+        return conformsTo(typeIdentifier_, typeIdentifier);
+    }
+
+    void loadItem(std::string_view typeIdentifier, ItemCompletion completion) const override {
+        loadOnWorker(typeIdentifier_, typeIdentifier, std::move(completion),
+                     [bytes = bytes_]() -> LoadedItem::Item {
+                         QImage image = QImage::fromData(bytes);
+                         if (image.isNull())
+                             return bytes;
+                         return image;
+                     });
+    }
+
+private:
+    QByteArray bytes_;
+    std::string typeIdentifier_;
+};
+
+} // namespace
 
 ValueItemProvider::ValueItemProvider(std::string typeIdentifier, LoadedItem::Item item)
     : typeIdentifier_(std::move(typeIdentifier))
@@ -17,20 +63,12 @@ bool ValueItemProvider::hasItemConformingTo(std::string_view typeIdentifier) con
 }
 
 void ValueItemProvider::loadItem(std::string_view typeIdentifier, ItemCompletion completion) const {
-    LoadedItem loaded;
-    if (hasItemConformingTo(typeIdentifier))
-        loaded.item = item_;
-    else
-        loaded.error = std::make_error_code(std::errc::not_supported);
-    QThreadPool::globalInstance()->start(
-        [completion = std::move(completion), loaded = std::move(loaded)] { completion(loaded); });
+    loadOnWorker(typeIdentifier_, typeIdentifier, std::move(completion),
+                 [item = item_] { return item; });
 }
 
 std::shared_ptr<const ItemProvider> makeFileProvider(const std::filesystem::path& file) {
-    const auto absolute = std::filesystem::absolute(file);
-    return std::make_shared<ValueItemProvider>(
-        std::string(TypeIdentifier::fileURL),
-        QUrl::fromLocalFile(QFile::decodeName(absolute.c_str())));
+    return std::make_shared<ValueItemProvider>(std::string(TypeIdentifier::fileURL), fileURL(file));
 }
 
 std::shared_ptr<const ItemProvider> makeURLProvider(QUrl url) {
@@ -49,6 +87,11 @@ std::shared_ptr<const ItemProvider> makeDataProvider(QByteArray bytes, std::stri
 std::shared_ptr<const ItemProvider> makeImageProvider(QImage image) {
     return std::make_shared<ValueItemProvider>(std::string(TypeIdentifier::image),
                                                std::move(image));
+}
+
+std::shared_ptr<const ItemProvider> makeEncodedImageProvider(QByteArray bytes,
+                                                             std::string typeIdentifier) {
+    return std::make_shared<EncodedImageProvider>(std::move(bytes), std::move(typeIdentifier));
 }
 
 } // namespace tovin

@@ -42,4 +42,10 @@ std::shared_ptr<const ItemProvider> makeDataProvider(QByteArray bytes, std::stri
 // An image held in memory, offered as an image.
 std::shared_ptr<const ItemProvider> makeImageProvider(QImage image);
 
+// An image held as encoded bytes of a declared type (such as "image/png"), offered as that type
+// and decoded only when loaded, on the worker thread, so that a large image holds up no window.
+// Bytes that do not decode are delivered as they are.
+std::shared_ptr<const ItemProvider> makeEncodedImageProvider(QByteArray bytes,
+                                                             std::string typeIdentifier);
+
 } // namespace tovin

@@ -1,11 +1,11 @@
 #include "sheet/ShareFlow.h"
 
+#include "intake/FileURL.h"
 #include "shared/SharedContainer.h"
 #include "sheet/CancelError.h"
 #include "sheet/EnqueueFailure.h"
 
 #include <QCoro/QCoroFuture>
-#include <QFile>
 #include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
 #include <exception>
@@ -23,10 +23,6 @@ std::optional<std::string> utf8(const std::optional<QString>& text) {
     if (!text)
         return std::nullopt;
     return text->toStdString();
-}
-
-fs::path localPath(const QUrl& file) {
-    return QFile::encodeName(file.toLocalFile()).toStdString();
 }
 
 } // namespace
@@ -47,10 +43,13 @@ void ShareFlow::startIntake() {
     if (!services_.request)
         return;
     intakeRunning_ = true;
-    // Like a task on the main thread, the walk begins once the caller is done.
-    QMetaObject::invokeMethod(
-        this, [this] { intake_.loadSharedItems(services_.request->inputItems()); },
-        Qt::QueuedConnection);
+    services_.request->whenReady([this, alive = QPointer(this)] {
+        if (!alive)
+            return;
+        if (const QString leftOut = services_.request->leftOut(); !leftOut.isEmpty())
+            model_.setErrorLine(leftOut);
+        intake_.loadSharedItems(services_.request->inputItems());
+    });
 }
 
 void ShareFlow::send(const QString& caption) {
@@ -127,32 +126,32 @@ ShareFlow::Draft ShareFlow::draft(const ChatListSnapshot::Entry& chat,
 
 // A plain function, not part of a coroutine: GCC 12 miscompiles a lambda that moves a coroutine's
 // parameters into its captures. The writing thread owns copies of everything it touches.
-QFuture<std::exception_ptr> ShareFlow::enqueueElsewhere(ShareOutbox outbox, Draft draft,
+QFuture<ShareFlow::Written> ShareFlow::enqueueElsewhere(ShareOutbox outbox, Draft draft,
                                                         std::shared_ptr<Progress> progress) {
     return QtConcurrent::run([outbox = std::move(outbox), draft = std::move(draft),
-                              progress = std::move(progress)]() -> std::exception_ptr {
+                              progress = std::move(progress)]() -> Written {
         try {
-            outbox.enqueue(draft.chatId, draft.text, draft.url, draft.attachments,
-                           [&progress](std::uintmax_t done, std::uintmax_t total) {
-                               progress->total = total;
-                               progress->done = done;
-                           });
-            return nullptr;
+            return {outbox.enqueue(draft.chatId, draft.text, draft.url, draft.attachments,
+                                   [&progress](std::uintmax_t done, std::uintmax_t total) {
+                                       progress->total = total;
+                                       progress->done = done;
+                                   }),
+                    nullptr};
         } catch (...) {
-            return std::current_exception();
+            return {{}, std::current_exception()};
         }
     });
 }
 
-QCoro::Task<> ShareFlow::finishWrite(QFuture<std::exception_ptr> writing, fs::path outboxURL) {
+QCoro::Task<> ShareFlow::finishWrite(QFuture<Written> writing, fs::path outboxURL) {
     const QPointer<ShareFlow> alive(this);
-    const std::exception_ptr failure = co_await writing;
+    const Written written = co_await writing;
     // The sheet may have gone while the share was written; then there is no one left to tell.
     if (!alive)
         co_return;
     progressTimer_.stop();
-    if (failure) {
-        model_.setErrorLine(enqueueFailureMessage(failure, outboxURL));
+    if (written.failure) {
+        model_.setErrorLine(enqueueFailureMessage(written.failure, outboxURL));
         setPhase(Phase::open);
         co_return;
     }
@@ -164,7 +163,7 @@ QCoro::Task<> ShareFlow::finishWrite(QFuture<std::exception_ptr> writing, fs::pa
     services_.urlOpener->open(QUrl(hostURL));
     setPhase(Phase::sent);
     if (services_.request)
-        services_.request->complete();
+        services_.request->complete(written.id);
 }
 
 void ShareFlow::setPhase(Phase phase) {

@@ -44,9 +44,9 @@ public:
     // `model` must outlive the flow; every service but the request must be present.
     ShareFlow(ShareSheetModel& model, SheetServices services, QObject* parent = nullptr);
 
-    // Starts the walk over the request's input items from the event loop, and returns without
-    // waiting for it; the model's summary is written when it ends. Without a request there is
-    // nothing to walk. Once only.
+    // Starts the walk over the request's input items once the request is ready, and returns
+    // without waiting for it; the model's summary is written when it ends. What the request left
+    // out goes to the error line first. Without a request there is nothing to walk. Once only.
     void startIntake();
 
     // The send procedure, for the chat the model reports selected and `caption`. Nothing happens
@@ -55,7 +55,8 @@ public:
     // open again, with the error line saying so. Without a shared folder the error line says so
     // and the flow stays open. Otherwise the share is written while the main thread goes on; if
     // that fails, the error line says why and the flow is open again; if not, the notifier posts,
-    // the host URL is opened once the post is out and the request completed, in that order.
+    // the host URL is opened once the post is out and the request completed with the entry's id,
+    // in that order.
     void send(const QString& caption);
 
     // Cancels the request with the user-cancelled error, dropping a send that waits for the
@@ -83,6 +84,11 @@ private:
         ChatListSnapshot::Entry chat;
         QString caption;
     };
+    // What the writing thread ends with: the queued entry's id, or why there is none.
+    struct Written {
+        std::string id;
+        std::exception_ptr failure;
+    };
     // Written by the writing thread, read by the main thread's timer.
     struct Progress {
         std::atomic<std::uintmax_t> done{0};
@@ -92,9 +98,9 @@ private:
     void intakeFinished();
     void sendTo(const ChatListSnapshot::Entry& chat, const QString& caption);
     Draft draft(const ChatListSnapshot::Entry& chat, const QString& caption) const;
-    static QFuture<std::exception_ptr> enqueueElsewhere(ShareOutbox outbox, Draft draft,
-                                                        std::shared_ptr<Progress> progress);
-    QCoro::Task<> finishWrite(QFuture<std::exception_ptr> writing, std::filesystem::path outboxURL);
+    static QFuture<Written> enqueueElsewhere(ShareOutbox outbox, Draft draft,
+                                             std::shared_ptr<Progress> progress);
+    QCoro::Task<> finishWrite(QFuture<Written> writing, std::filesystem::path outboxURL);
     void setPhase(Phase phase);
 
     ShareSheetModel& model_;

@@ -145,8 +145,6 @@ QString ShareSheetModel::errorLine() const {
 }
 
 void ShareSheetModel::setErrorLine(const QString& errorLine) {
-    if (errorLine == errorLine_)
-        return;
     errorLine_ = errorLine;
     emit errorLineChanged(errorLine_);
 }

@@ -89,7 +89,9 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 signals:
-    // Each when its value changes; summaryChanged at every updateSummary().
+    // sendEnabledChanged when its value changes; summaryChanged at every updateSummary();
+    // errorLineChanged at every setErrorLine(), the same text again included, since each is a
+    // failure of its own.
     void sendEnabledChanged(bool enabled);
     void summaryChanged(const QString& summary);
     void errorLineChanged(const QString& errorLine);

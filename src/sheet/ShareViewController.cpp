@@ -1,5 +1,6 @@
 #include "sheet/ShareViewController.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -10,6 +11,7 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace tovin {
@@ -28,6 +30,9 @@ constexpr int progressWidth = 150;
 constexpr int progressSteps = 1000;
 // A write shorter than this shows no progress bar, which would only flicker.
 constexpr int progressDelay = 330;
+// A contrast of text against its background that reads well, above the least of 4.5:1 by as
+// much as the antialiased strokes of small text fall short of their colour.
+constexpr double readableContrast = 5;
 
 // Sizes are in logical pixels, the unit of the whole sheet, so that it keeps its proportions at
 // every scale.
@@ -45,10 +50,66 @@ QColor readableRed(const QPalette& palette) {
                                                               : QColor(0xFF, 0x7B, 0x63);
 }
 
+double luminance(const QColor& colour) {
+    const auto linear = [](float channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) +
+           0.0722 * linear(rgb.blueF());
+}
+
+double contrast(const QColor& one, const QColor& other) {
+    const auto [darker, lighter] = std::minmax({luminance(one), luminance(other)});
+    return (lighter + 0.05) / (darker + 0.05);
+}
+
+// `weight` of `colour` over the rest of `base`.
+QColor mixed(const QColor& colour, const QColor& base, double weight) {
+    const auto channel = [weight](float top, float bottom) {
+        return static_cast<float>(weight * top + (1 - weight) * bottom);
+    };
+    return QColor::fromRgbF(channel(colour.redF(), base.redF()),
+                            channel(colour.greenF(), base.greenF()),
+                            channel(colour.blueF(), base.blueF()));
+}
+
+// The palette's secondary grey on `background`, taken towards the palette's text colour as far as
+// it must be to read well: some themes make it too faint.
+QColor readableGrey(const QPalette& palette, QPalette::ColorRole background,
+                    QPalette::ColorRole text) {
+    const QColor ground = palette.color(background);
+    const QColor placeholder = palette.color(QPalette::PlaceholderText);
+    const QColor grey = mixed(placeholder, ground, placeholder.alphaF());
+    constexpr int steps = 20;
+    for (int step = 0; step < steps; ++step) {
+        const QColor candidate =
+            mixed(palette.color(text), grey, static_cast<double>(step) / steps);
+        if (contrast(candidate, ground) >= readableContrast)
+            return candidate;
+    }
+    return palette.color(text);
+}
+
 void setTextColour(QWidget& widget, const QColor& colour) {
     QPalette palette = widget.palette();
-    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(widget.foregroundRole(), colour);
     widget.setPalette(palette);
+}
+
+// A fixed field keeps its text and its focus, and looks fixed: it takes the window's colour.
+void showFixed(QLineEdit& field, bool fixed, const QPalette& sheet) {
+    field.setReadOnly(fixed);
+    QPalette palette;
+    if (fixed)
+        palette.setColor(QPalette::Base, sheet.color(QPalette::Window));
+    field.setPalette(palette);
+}
+
+// Screen readers are told that the sheet is a dialog, not a mere part of a window.
+QAccessibleInterface* dialogInterface(const QString&, QObject* object) {
+    auto* sheet = qobject_cast<ShareViewController*>(object);
+    return sheet != nullptr ? new QAccessibleWidget(sheet, QAccessible::Dialog) : nullptr;
 }
 
 } // namespace
@@ -58,9 +119,12 @@ ShareViewController::ShareViewController(SheetServices services, QWidget* parent
     , model_(services.environment, services.fileManager)
     , flow_(model_, std::move(services))
     , cancelButton_(QStringLiteral("Cancel"))
-    , sendButton_(QStringLiteral("Send")) {
+    , sendButton_(QStringLiteral("Send"))
+    , errorLabel_(TwoLineLabel::Role::alert) {
+    QAccessible::installFactory(dialogInterface);
     loadView();
     model_.loadChats();
+    showChatsPlaceholder();
     flow_.startIntake();
 }
 
@@ -100,10 +164,22 @@ void ShareViewController::loadView() {
     tableView_.horizontalHeader()->setMinimumSectionSize(minimumColumnWidth);
     tableView_.horizontalHeader()->setStretchLastSection(true);
     tableView_.horizontalHeader()->setHighlightSections(false);
+    chatsPlaceholder_.setObjectName(QStringLiteral("chatsPlaceholder"));
+    chatsPlaceholder_.setText(QStringLiteral("tovin has not shared its chats yet."));
+    chatsPlaceholder_.setTextFormat(Qt::PlainText);
+    chatsPlaceholder_.setWordWrap(true);
+    chatsPlaceholder_.setAlignment(Qt::AlignCenter);
+    chatsPlaceholder_.hide();
+    auto* placeholderLayout = new QVBoxLayout(tableView_.viewport());
+    placeholderLayout->setContentsMargins(margin, margin, margin, margin);
+    placeholderLayout->addWidget(&chatsPlaceholder_);
 
     captionField_.setPlaceholderText(QStringLiteral("Add a caption…"));
     captionField_.setAccessibleName(QStringLiteral("Add a caption"));
     errorLabel_.setFont(systemFont(11));
+    // Return on a focused Cancel presses Cancel; anywhere else it presses Send.
+    cancelButton_.setAutoDefault(true);
+    sendButton_.setDefault(true);
     sendButton_.setEnabled(false);
     applyColours();
 
@@ -160,11 +236,12 @@ void ShareViewController::connectControls() {
             &ShareViewController::rowDoubleClicked);
     connect(&cancelButton_, &QPushButton::clicked, this, &ShareViewController::cancelClicked);
     connect(&sendButton_, &QPushButton::clicked, this, &ShareViewController::sendClicked);
-    // Key equivalents: they press the button, which does nothing while it is disabled.
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter})
-        connect(new QShortcut(key, this), &QShortcut::activated, &sendButton_, &QPushButton::click);
+    // Escape presses Cancel, which does nothing while it is disabled; Return is a key press of
+    // the sheet's own, so that a focused button takes it first.
     connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, &cancelButton_,
             &QPushButton::click);
+    connect(&model_, &QAbstractItemModel::modelReset, this,
+            &ShareViewController::showChatsPlaceholder);
 
     connect(&model_, &ShareSheetModel::summaryChanged, &summaryLabel_, &TwoLineLabel::setWholeText);
     connect(&model_, &ShareSheetModel::errorLineChanged, &errorLabel_, &TwoLineLabel::setWholeText);
@@ -178,8 +255,17 @@ void ShareViewController::connectControls() {
 }
 
 void ShareViewController::applyColours() {
-    setTextColour(summaryLabel_, palette().color(QPalette::PlaceholderText));
+    setTextColour(summaryLabel_, readableGrey(palette(), QPalette::Window, QPalette::WindowText));
     setTextColour(errorLabel_, readableRed(palette()));
+    setTextColour(chatsPlaceholder_, readableGrey(palette(), QPalette::Base, QPalette::Text));
+}
+
+// The table says so when tovin has written no chats: a missing list is no error, but without
+// a word the sheet would look broken.
+void ShareViewController::showChatsPlaceholder() {
+    const bool none = model_.allChats().empty();
+    chatsPlaceholder_.setVisible(none);
+    tableView_.setAccessibleDescription(none ? chatsPlaceholder_.text() : QString());
 }
 
 void ShareViewController::closeEvent(QCloseEvent* event) {
@@ -197,10 +283,21 @@ void ShareViewController::changeEvent(QEvent* event) {
         applyColours();
 }
 
+// Return and Enter reach here when the focused control leaves them: the fields and the table do.
+void ShareViewController::keyPressEvent(QKeyEvent* event) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        sendButton_.click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 // Up and Down in the search field move the table's selection, so that search, arrows and Return
 // choose a chat without the mouse.
 bool ShareViewController::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &searchField_ && event->type() == QEvent::KeyPress) {
+    if (watched == &searchField_ && event->type() == QEvent::KeyPress &&
+        flow_.phase() == Phase::open) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::NoModifier &&
             (key->key() == Qt::Key_Down || key->key() == Qt::Key_Up)) {
@@ -255,8 +352,13 @@ void ShareViewController::showPhase(Phase phase) {
     progressDelay_.stop();
     progressBar_.hide();
     progressBar_.setRange(0, 0);
-    sendButton_.setEnabled(phase == Phase::open && model_.sendEnabled());
-    cancelButton_.setEnabled(phase == Phase::open || phase == Phase::waiting);
+    // What the sheet shows is what is sent: from Send on, the choices stay as they were.
+    const bool open = phase == Phase::open;
+    showFixed(searchField_, !open, palette());
+    showFixed(captionField_, !open, palette());
+    tableView_.setEnabled(open);
+    sendButton_.setEnabled(open && model_.sendEnabled());
+    cancelButton_.setEnabled(open || phase == Phase::waiting);
     if (phase == Phase::waiting)
         progressBar_.show();
     if (phase == Phase::writing)

@@ -6,6 +6,7 @@
 #include "sheet/SheetServices.h"
 #include "sheet/TwoLineLabel.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -18,7 +19,9 @@ namespace tovin {
 // The share sheet: the top-level window "Share with tovin", a fixed 460 × 520, not resizable.
 // Construct it, show it and run the event loop: it shows the chat list at once, starts the
 // intake, and ends the request through its complete() or cancel(error). Closing the window is
-// Cancel, and is refused while a share is being written, as is Escape.
+// Cancel, and is refused while a share is being written, as is Escape. Return sends, unless the
+// focus is on Cancel. From Send on, the chat, the search and the caption stay as they were sent,
+// until a write fails. Screen readers see a dialog, and hear a failure as an alert.
 class ShareViewController final : public QWidget {
     Q_OBJECT
 
@@ -29,6 +32,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -36,6 +40,7 @@ private:
     QWidget* buttonRow();
     void connectControls();
     void applyColours();
+    void showChatsPlaceholder();
 
     void searchChanged();
     void tableViewSelectionDidChange();
@@ -51,6 +56,7 @@ private:
     ChatRowDelegate rowDelegate_;
     QLineEdit searchField_;
     QTableView tableView_;
+    QLabel chatsPlaceholder_;
     QLineEdit captionField_;
     TwoLineLabel summaryLabel_;
     QPushButton cancelButton_;

@@ -2,9 +2,11 @@
 
 #include "sheet/TextPrefix.h"
 
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QStringList>
 #include <QTextLayout>
+#include <QToolTip>
 #include <algorithm>
 
 namespace tovin {
@@ -12,12 +14,19 @@ namespace tovin {
 namespace {
 
 constexpr int shownLines = 2;
+constexpr int tipWidth = 420;
+constexpr int tipLines = 12;
 
-// The lines of `text` at `width`, the last of them cut with "…" when they do not hold it all.
-// Only a prefix is laid out: no line holds more characters than it is pixels wide, and the widths
-// of a text of millions of characters would not even add up right.
-QStringList clippedLines(const QString& text, const QFont& font, int width) {
-    const QStringView laidOut = textPrefix(text, qsizetype{shownLines} * width);
+struct Clipped {
+    QStringList lines;
+    bool cut = false;
+};
+
+// The lines of `text` at `width`, no more than `count`, the last of them cut with "…" when they do
+// not hold it all. Only a prefix is laid out: no line holds more characters than it is pixels
+// wide, and the widths of a text of millions of characters would not even add up right.
+Clipped clippedLines(const QString& text, const QFont& font, int width, int count) {
+    const QStringView laidOut = textPrefix(text, qsizetype{count} * width);
     const bool cut = laidOut.size() < text.size();
     QString flowing = laidOut.toString();
     flowing.replace(u'\n', QChar::LineSeparator);
@@ -25,43 +34,70 @@ QStringList clippedLines(const QString& text, const QFont& font, int width) {
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
-    QStringList lines;
+    Clipped clipped;
     std::vector<int> starts;
     layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid() && starts.size() <= shownLines;
+    for (QTextLine line = layout.createLine();
+         line.isValid() && starts.size() <= static_cast<std::size_t>(count);
          line = layout.createLine()) {
         line.setLineWidth(width);
         starts.push_back(line.textStart());
-        lines.append(flowing.mid(line.textStart(), line.textLength()).trimmed());
+        clipped.lines.append(flowing.mid(line.textStart(), line.textLength()).trimmed());
     }
     layout.endLayout();
-    if (lines.size() > shownLines || cut) {
-        lines.resize(std::min(lines.size(), qsizetype{shownLines}));
+    QStringList& lines = clipped.lines;
+    clipped.cut = lines.size() > count || cut;
+    if (clipped.cut) {
+        lines.resize(std::min(lines.size(), qsizetype{count}));
         QString rest = flowing.mid(starts[lines.size() - 1]);
         rest.replace(QChar::LineSeparator, u' ');
         // What was not laid out is there all the same.
         rest = rest.simplified() + (cut ? QStringLiteral("…") : QString());
         lines.back() = QFontMetrics(font).elidedText(rest, Qt::ElideRight, width);
     }
-    return lines;
+    return clipped;
+}
+
+// Screen readers announce a label of this role when it shows.
+QAccessibleInterface* alertInterface(const QString&, QObject* object) {
+    auto* label = qobject_cast<TwoLineLabel*>(object);
+    if (label == nullptr || label->role() != TwoLineLabel::Role::alert)
+        return nullptr;
+    return new QAccessibleWidget(label, QAccessible::AlertMessage);
 }
 
 } // namespace
 
-TwoLineLabel::TwoLineLabel(QWidget* parent)
-    : QLabel(parent) {
+TwoLineLabel::TwoLineLabel(Role role, QWidget* parent)
+    : QLabel(parent)
+    , role_(role) {
     setTextFormat(Qt::PlainText);
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    if (role_ == Role::alert) {
+        QAccessible::installFactory(alertInterface);
+        policy.setRetainSizeWhenHidden(true);
+        hide();
+    }
+    setSizePolicy(policy);
 }
 
 void TwoLineLabel::setWholeText(const QString& text) {
     wholeText_ = text;
     setAccessibleName(text);
     fit();
+    if (role_ == Role::alert) {
+        // Showing anew is what makes screen readers announce an alert, each time.
+        hide();
+        setVisible(!text.isEmpty());
+    }
 }
 
 const QString& TwoLineLabel::wholeText() const {
     return wholeText_;
+}
+
+TwoLineLabel::Role TwoLineLabel::role() const {
+    return role_;
 }
 
 QSize TwoLineLabel::sizeHint() const {
@@ -88,11 +124,19 @@ void TwoLineLabel::changeEvent(QEvent* event) {
 
 void TwoLineLabel::fit() {
     const int width = std::max(contentsRect().width(), 1);
-    const QString shown = clippedLines(wholeText_, font(), width).join(u'\n');
-    if (shown != text()) {
-        setText(shown);
+    const Clipped shown = clippedLines(wholeText_, font(), width, shownLines);
+    const QString joined = shown.lines.join(u'\n');
+    if (joined != text()) {
+        setText(joined);
         updateGeometry();
     }
+    const QString tip = shown.cut ? wholeTextTip(wholeText_) : QString();
+    if (tip != toolTip())
+        setToolTip(tip);
+}
+
+QString wholeTextTip(const QString& text) {
+    return clippedLines(text, QToolTip::font(), tipWidth, tipLines).lines.join(u'\n');
 }
 
 } // namespace tovin

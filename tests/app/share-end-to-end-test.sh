@@ -5,9 +5,18 @@
 # Usage: share-end-to-end-test.sh MODE TOVIN_SHARE TOVIN_HOST CLOSE_WINDOW SOURCE_DIR
 #   MODE: x11 (the command lines' answers; Cancel, Escape, closing the window and signals, over
 #   endless standard input too; a share sent, as tovin-host watch and the host URL's handler see
-#   it; a slow standard input; a bus that never answers) or wayland
+#   it; a slow standard input; a bus that never answers), wayland (weston), or sway (the
+#   clipboard, names that are not UTF-8 and items left out, on a wlroots compositor)
 set -eu
 mode=$1 share=$2 host=$3 close_window=$4 source=$5
+
+# sway refuses to run as root: then the run goes on as an unprivileged user of its own.
+if [ "$mode" = sway ] && [ "$(id -u)" -eq 0 ]; then
+    id -u tovin-e2e >/dev/null 2>&1 ||
+        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin \
+            tovin-e2e
+    exec runuser -u tovin-e2e -- sh "$0" "$@"
+fi
 
 . "$source/scripts/desktop-session.sh"
 fail() {
@@ -100,12 +109,10 @@ x11)
     "$share" --version | grep -q '^tovin-share [0-9]' || fail "--version"
     answers 2 "usage: tovin-share" "$share" --bogus
     answers 2 "Missing value after '--text'" "$share" --text
-    answers 2 '"line break" is neither an existing file nor a URL' "$share" "line
-break"
-    answers 2 "names a file on another computer" "$share" file://server/share/photo.jpg
+    answers 2 "--text can be given once" "$share" --text a --text b
     answers 2 "standard input (-) can be shared once" "$share" - -
     : >"$XDG_RUNTIME_DIR/wayland-stale" # left behind by a compositor gone
-    for display in DISPLAY= DISPLAY=:4711 WAYLAND_DISPLAY=wayland-stale; do
+    for display in DISPLAY= DISPLAY=:4711 WAYLAND_DISPLAY=wayland-stale QT_QPA_PLATFORM=bogus; do
         answers 2 "no display" env "$display" "$share"
         [ "$(grep -c . "$scratch/answer")" -eq 1 ] || fail "$(cat "$scratch/answer")"
     done
@@ -190,6 +197,8 @@ HANDLER
     xdotool key Return
     expect_status share 0
     tidy "a share"
+    # Standard input read as an image is no text left out beside --text.
+    ! has "$scratch/share.err" "left out" || fail "standard error: $(cat "$scratch/share.err")"
 
     id=$(python3 - "$outbox" "$host" "$source/data/sample-photo.png" \
         "$scratch/files/two words.txt" "$scratch/files/Crag's \"east\" face.pdf" <<'READER'
@@ -216,6 +225,8 @@ assert listed[1]["attachmentURLs"] == copies, listed
 print(entries[0])
 READER
     ) || fail "the outbox entry is not the share"
+    [ "$(cat "$scratch/share.out")" = "$id" ] ||
+        fail "tovin-share printed: $(cat "$scratch/share.out")"
 
     await has "$scratch/watch.out" "^$id	"
     await test -s "$scratch/handler.out"
@@ -288,6 +299,113 @@ wayland)
         </dev/null >/dev/null 2>"$scratch/protocol" &
     stop_at_exit $!
     await has "$scratch/protocol" 'xdg_toplevel@[0-9]*\.set_title("Share with tovin")'
+    ;;
+sway)
+    start_session_bus "$scratch/bus.err"
+    printf 'output HEADLESS-1 resolution 1280x800\nxwayland disable\n' >"$scratch/sway.config"
+    WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        sway -c "$scratch/sway.config" >"$scratch/sway.err" 2>&1 &
+    stop_at_exit $!
+    await sh -c 'test -S "$XDG_RUNTIME_DIR"/sway-ipc.*.sock'
+    SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock)
+    WAYLAND_DISPLAY=$(cd "$XDG_RUNTIME_DIR" && ls | grep -x 'wayland-[0-9]*')
+    export SWAYSOCK WAYLAND_DISPLAY
+
+    # An image on the clipboard, which Wayland gives only to the window with the focus; a name
+    # that is not UTF-8, given as a path and as a file: URL; a file gone, one unreadable, a remote
+    # file, two links and two texts, of which a share holds the last link and the first text.
+    mkdir "$scratch/files"
+    latin1=$(printf 'caf\351 100%%.txt')
+    printf 'menu\n' >"$scratch/files/$latin1"
+    printf 'mine\n' >"$scratch/files/locked.txt"
+    chmod 000 "$scratch/files/locked.txt"
+    echo "piped words" >"$scratch/piped"
+    wl-copy --type image/png <"$source/data/sample-photo.png"
+    input=$scratch/piped
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+    # Under the address sanitizer, no leak report: on Wayland, Qt's client leaves its protocol
+    # objects to the exit, and its threads' ends load a library whose allocations cannot be named.
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+    export ASAN_OPTIONS
+    start share "$share" \
+        --text "Crag is dry" --clipboard "$scratch/files/$latin1" "$scratch/files/gone.pdf" \
+        "$scratch/files/locked.txt" \
+        "file://$scratch/files/caf%E9%20100%25.txt" sftp://nas/photos/r.pdf \
+        https://a.example/ https://b.example/ -
+    await sh -c 'swaymsg -t get_tree | grep -q "\"app_id\": \"com.brindlex.tovin.share\""'
+    # The sheet through the accessibility bus: "texts" prints its labels, alert and rows, a line each.
+    sheet() {
+        python3 - "$@" <<'ATSPI'
+import sys, time
+import pyatspi
+
+def walk(node):
+    yield node
+    for child in node:
+        if child is not None:
+            yield from walk(child)
+
+def nodes(*roles):
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is not None and app.name == "tovin-share":
+            return [node for node in walk(app) if node.getRoleName() in roles]
+    return []
+
+command = sys.argv[1]
+if command == "texts":
+    print("\n".join(node.name for node in nodes("label", "alert", "table cell")))
+elif command == "select":
+    nodes("table")[0].queryTable().addRowSelection(int(sys.argv[2]))
+elif command == "press":
+    button = [node for node in nodes("push button") if node.name == sys.argv[2]][0]
+    button.queryAction().doAction(0)
+ATSPI
+    }
+    summary="Text: Crag is dry · URL: https://b.example/ · 1 image(s) · 2 file(s)"
+    shows() {
+        sheet texts >"$scratch/texts" && has "$scratch/texts" "$1"
+    }
+    await shows "^$summary\$"
+    shows "^Could not share “gone.pdf”: it no longer exists. Could not share “locked.txt”" ||
+        fail "the error line: $(cat "$scratch/texts")"
+    # Typed keys reach the search field; the chat is chosen and Send pressed as a screen
+    # reader would, since typed keys do not reach the sheet's shortcuts here.
+    wtype clim
+    await shows "Saturday Climbing"
+    sheet select 0
+    sleep 0.2
+    sheet press Send
+    expect_status share 0
+    tidy "a share of the clipboard's image"
+
+    id=$(cat "$scratch/share.out")
+    for said in "Could not share “gone.pdf”: it no longer exists." \
+        "Could not share “locked.txt”: permission was denied." \
+        "Could not share “r.pdf”: it is at sftp://nas, not in a folder of this computer." \
+        "left out the link https://a.example/: a share holds one link" \
+        "left out the text from standard input: a share holds one text"; do
+        has "$scratch/share.err" "^tovin-share: $said" ||
+            fail "standard error: $(cat "$scratch/share.err")"
+    done
+    python3 - "$outbox/$id" "$scratch/files/$latin1" <<'READER' ||
+import json, os, sys
+folder, source = sys.argv[1], os.fsencode(sys.argv[2])
+with open(os.path.join(folder, "manifest.json"), encoding="utf-8") as file:
+    manifest = json.load(file)
+assert manifest["text"] == "Crag is dry" and manifest["url"] == "https://b.example/", manifest
+names = [(a["kind"], a["filename"]) for a in manifest["attachments"]]
+assert names[0][0] == "image" and names[0][1].endswith(".png"), names
+assert names[1:] == [("file", "caf\ufffd 100%.txt"), ("file", "caf\ufffd 100% 2.txt")], names
+with open(source, "rb") as original:
+    content = original.read()
+for kind, name in names[1:]:
+    with open(os.path.join(folder, "attachments", name), "rb") as copy:
+        assert copy.read() == content, name
+READER
+        fail "the outbox entry is not the share"
+    copy=$(ls "$outbox/$id"/attachments/*.png)
+    [ "$(compare -metric AE "$copy" "$source/data/sample-photo.png" null: 2>&1)" = 0 ] ||
+        fail "the clipboard's image is not the one copied"
     ;;
 *)
     fail "unknown mode"

@@ -12,13 +12,18 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLocalServer>
 #include <QProcess>
+#include <QStringListModel>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+#include <cmath>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <stdexcept>
 #include <thread>
 
@@ -147,11 +152,16 @@ TEST(EnqueueFailureMessage, NamesTheFileOrTheSharedFolderAndSaysWhyInPlainWords)
 // Posts also go out on the session bus when asked to.
 class Platform final : public ShareRequest, public Notifier, public URLOpener {
 public:
-    Platform(Items items, bool onBus)
+    Platform(Items items, bool onBus, QString leftOut)
         : items_(std::move(items))
-        , onBus_(onBus) {}
+        , onBus_(onBus)
+        , leftOut_(std::move(leftOut)) {}
     const Items& inputItems() const override { return items_; }
-    void complete() override { log.push_back("complete"); }
+    QString leftOut() const override { return leftOut_; }
+    void complete(const std::string& id) override {
+        log.push_back("complete");
+        queuedID = id;
+    }
     void cancel(std::error_code error) override {
         log.push_back(std::string("cancel ") + error.category().name() + " " +
                       std::to_string(error.value()));
@@ -164,10 +174,12 @@ public:
     void open(const QUrl& url) override { log.push_back("open " + url.toString().toStdString()); }
 
     Log log;
+    std::string queuedID;
 
 private:
     Items items_;
     bool onBus_;
+    QString leftOut_;
 };
 
 // A file whose load returns only when the test delivers it.
@@ -235,8 +247,8 @@ struct Home {
 
 // The sheet on screen over a home; no items means no request. Controls are found by name.
 struct Window {
-    Window(Home& home, std::optional<Items> items, bool onBus = false)
-        : platform(std::make_shared<Platform>(items.value_or(Items{}), onBus))
+    Window(Home& home, std::optional<Items> items, bool onBus = false, QString leftOut = {})
+        : platform(std::make_shared<Platform>(items.value_or(Items{}), onBus, std::move(leftOut)))
         , sheet(SheetServices{items ? platform : nullptr, home.environment, home.disk, home.uuids,
                               std::make_shared<SystemClock>(), platform, platform}) {
         sheet.show();
@@ -254,6 +266,11 @@ struct Window {
     TwoLineLabel& label(const char* name) { return control<TwoLineLabel>(name); }
     std::pair<bool, bool> buttons() {
         return {send().isEnabled(), control("cancelButton").isEnabled()};
+    }
+    // Whether the search, the chat and the caption are shown as fixed, none taking changes.
+    std::tuple<bool, bool, bool> fixed() {
+        return {control<QLineEdit>("searchField").isReadOnly(), !table().isEnabled(),
+                control<QLineEdit>("captionField").isReadOnly()};
     }
     void key(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
     // Waits for the intake's summary, then for the layout to follow it.
@@ -278,7 +295,20 @@ struct Window {
     ShareViewController sheet;
 };
 
+// The texts of an alert label each time it shows, which is when screen readers announce it.
+class HeardAlerts final : public QObject {
+public:
+    explicit HeardAlerts(TwoLineLabel& label) { label.installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            heard.append(static_cast<TwoLineLabel*>(watched)->wholeText());
+        return false;
+    }
+    QStringList heard;
+};
+
 // Every share of a request holds the trimmed caption, the shared text, the link and the files.
+// A failure is heard as an alert and leaves the focus where it was; the choices are given back.
 TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
     using Act = std::function<void(Home&, Window&)>;
     const auto choose = [](int row, Qt::Key key) -> Act {
@@ -305,10 +335,17 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
         home.disk->full = true;
         choose(0, Qt::Key_Return)(home, window);
         ASSERT_TRUE(window.settled());
+        window.send().click();
+        ASSERT_TRUE(window.settled());
         home.disk->full = false;
         window.send().click();
     };
     const Act close = [](Home&, Window& window) { EXPECT_TRUE(window.sheet.close()); };
+    const Act returnOnCancel = [](Home&, Window& window) {
+        window.table().selectRow(0);
+        window.control("cancelButton").setFocus();
+        window.key(Qt::Key_Return);
+    };
     const Act sendAfterCancel = [&](Home& home, Window& window) {
         choose(0, Qt::Key_Escape)(home, window);
         window.send().click();
@@ -328,21 +365,23 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
         const char* errorLine;
         std::pair<bool, bool> buttons; // Send and Cancel enabled
         std::int64_t queuedFor;        // the chat of the one share queued, 0 for none
+        int alerts;                    // how often the error line was announced
     };
     // clang-format off
     const Case cases[] = {
-        {"Return, no row selected", true, choose(-1, Qt::Key_Return), {}, "", {false, true}, 0},
-        {"Return", true, choose(2, Qt::Key_Return), sent, "", {false, false}, 9007199254740993},
-        {"double-click", true, doubleClick, sent, "", {false, false}, -2},
-        {"sent without a request", false, choose(0, Qt::Key_Return), sentAlone, "", {false, false}, 7},
-        {"no shared folder", true, noHome, {}, "Could not reach tovin's shared folder.", {true, true}, 0},
-        {"a file gone", true, fileGone, {}, "Could not copy “report.pdf”: it no longer exists.", {true, true}, 0},
-        {"Send again after a failure", true, again, sent, full, {false, false}, 7},
-        {"Escape", true, choose(0, Qt::Key_Escape), cancelled, "", {true, true}, 0},
-        {"closing", true, close, cancelled, "", {false, true}, 0},
-        {"closing without a request", false, close, {}, "", {false, true}, 0},
-        {"Send after Cancel", true, sendAfterCancel, cancelled, "", {true, true}, 0},
-        {"Cancel after Send", true, cancelAfterSend, sent, "", {false, false}, 7},
+        {"Return, no row selected", true, choose(-1, Qt::Key_Return), {}, "", {false, true}, 0, 0},
+        {"Return", true, choose(2, Qt::Key_Return), sent, "", {false, false}, 9007199254740993, 0},
+        {"double-click", true, doubleClick, sent, "", {false, false}, -2, 0},
+        {"sent without a request", false, choose(0, Qt::Key_Return), sentAlone, "", {false, false}, 7, 0},
+        {"no shared folder", true, noHome, {}, "Could not reach tovin's shared folder.", {true, true}, 0, 1},
+        {"a file gone", true, fileGone, {}, "Could not copy “report.pdf”: it no longer exists.", {true, true}, 0, 1},
+        {"Send again after a failure", true, again, sent, full, {false, false}, 7, 2},
+        {"Escape", true, choose(0, Qt::Key_Escape), cancelled, "", {true, true}, 0, 0},
+        {"Return on Cancel", true, returnOnCancel, cancelled, "", {true, true}, 0, 0},
+        {"closing", true, close, cancelled, "", {false, true}, 0, 0},
+        {"closing without a request", false, close, {}, "", {false, true}, 0, 0},
+        {"Send after Cancel", true, sendAfterCancel, cancelled, "", {true, true}, 0, 0},
+        {"Cancel after Send", true, cancelAfterSend, sent, "", {false, false}, 7, 0},
     };
     // clang-format on
     const std::vector<ShareOutbox::Manifest::Attachment> files{{Kind::image, "a.png"},
@@ -356,19 +395,30 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
             items = Items{{"shared text",
                            {home.file("report.pdf"),
                             makeURLProvider(QUrl("https://example.org/a?b")), home.file("a.png")}}};
-        Window window(home, items, true);
+        // What the request could not take shows until a Send says more.
+        const QString leftOut = QStringLiteral("Could not share “gone.pdf”: it no longer exists.");
+        Window window(home, items, true, leftOut);
         ASSERT_TRUE(!test.request || window.summaryShown());
         if (test.request) {
             EXPECT_EQ(window.label("summaryLabel").wholeText(),
                       "Text: shared text · URL: https://example.org/a?b · 1 image(s) · 1 file(s)");
+            EXPECT_EQ(window.label("summaryLabel").toolTip(), "");
         }
         window.control<QLineEdit>("captionField").setText(QStringLiteral("\u3000 hi\t"));
         const int before = bus.arrived();
+        const HeardAlerts alerts(window.label("errorLabel"));
         test.act(home, window);
         ASSERT_TRUE(window.settled());
         EXPECT_EQ(window.platform->log, test.log);
-        EXPECT_EQ(window.label("errorLabel").wholeText().toStdString(), test.errorLine);
+        EXPECT_EQ(window.label("errorLabel").wholeText(),
+                  test.request && !*test.errorLine ? leftOut : QString(test.errorLine));
+        EXPECT_EQ(alerts.heard, QStringList(test.alerts, test.errorLine));
+        if (*test.errorLine) {
+            EXPECT_EQ(QApplication::focusWidget(), &window.control("searchField"));
+        }
         EXPECT_EQ(window.buttons(), test.buttons);
+        const bool sent = test.queuedFor != 0;
+        EXPECT_EQ(window.fixed(), std::tuple(sent, sent, sent));
         const auto shares = home.queued();
         ASSERT_EQ(shares.size(), test.queuedFor ? 1u : 0u);
         if (test.queuedFor) {
@@ -377,15 +427,17 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
             EXPECT_EQ(share.text, test.request ? "hi\nshared text" : "hi");
             EXPECT_EQ(share.url.has_value(), test.request);
             EXPECT_EQ(share.attachments, test.request ? files : decltype(files){});
+            EXPECT_EQ(window.platform->queuedID, test.request ? shares[0].id : "");
         }
         EXPECT_EQ(bus.arrived() - before, test.queuedFor ? 1 : 0);
     }
 }
 
-// A Send while an item still loads waits, busy, for every item; then the share is written while
-// the window keeps drawing: after a third of a second it shows the bytes copied, and it refuses
-// Escape and closing. Cancel wins over a waiting Send; a sheet that goes tells nothing later; an
-// item lost meanwhile leaves the choice to the person again, saying why.
+// A Send while an item still loads waits, busy, for every item, showing the chat and caption it
+// will send whatever the user does; then the share is written while the window keeps drawing:
+// after a third of a second it shows the bytes copied, and it refuses Escape and closing. Cancel
+// wins over a waiting Send; a sheet that goes tells nothing later; an item lost meanwhile leaves
+// the choice to the person again, saying why.
 TEST(ShareViewController, SendWaitsForTheIntakeThenWritesWhileTheWindowDrawsAndCancelWins) {
     enum class Then { write, cancel, cancelAndGo, goWhileWriting, lose };
     for (const Then then :
@@ -402,22 +454,38 @@ TEST(ShareViewController, SendWaitsForTheIntakeThenWritesWhileTheWindowDrawsAndC
         const auto platform = window->platform;
         auto& progress = window->control<QProgressBar>("progressBar");
         ASSERT_TRUE(QTest::qWaitFor([&] { return held->completion_.has_value(); }, 10000));
-        window->table().selectRow(1);
+        QTableView& table = window->table();
+        auto& caption = window->control<QLineEdit>("captionField");
+        table.selectRow(1);
+        caption.setText(QStringLiteral("first"));
         window->key(Qt::Key_Return);
         EXPECT_EQ(window->buttons(), std::pair(false, true));
         EXPECT_TRUE(progress.isVisible());
-        window->table().clearSelection();
+        window->key(Qt::Key_Down);
+        QTest::keyClicks(QApplication::focusWidget(), "zz");
+        QTest::keyClicks(&caption, " plus late edit");
+        QTest::mouseClick(table.viewport(), Qt::LeftButton, {},
+                          table.visualRect(table.model()->index(2, 0)).center());
+        EXPECT_EQ(window->fixed(), std::tuple(true, true, true));
+        EXPECT_EQ(caption.text(), "first");
+        EXPECT_EQ(window->control<QLineEdit>("searchField").text(), "");
+        EXPECT_EQ(table.selectionModel()->selectedRows(),
+                  QModelIndexList{table.model()->index(1, 0)});
         if (cancel)
             window->key(Qt::Key_Escape);
         if (then == Then::cancelAndGo)
             window.reset();
 
         if (then == Then::lose) {
+            const HeardAlerts alerts(window->label("errorLabel"));
             held->deliver({{}, std::make_error_code(std::errc::no_space_on_device)});
             ASSERT_TRUE(QTest::qWaitFor([&] { return !progress.isVisible(); }, 10000));
-            EXPECT_EQ(window->label("errorLabel").wholeText(),
-                      "Could not take in everything that was shared: the disk is full.");
-            EXPECT_EQ(window->buttons(), std::pair(false, true));
+            // Heard; the choices are the person's again.
+            const QString said = "Could not take in everything that was shared: the disk is full.";
+            EXPECT_EQ(window->label("errorLabel").wholeText(), said);
+            EXPECT_EQ(alerts.heard, QStringList(said));
+            EXPECT_EQ(window->fixed(), std::tuple(false, false, false));
+            EXPECT_EQ(window->buttons(), std::pair(true, true));
             EXPECT_TRUE(platform->log.empty());
             EXPECT_TRUE(home.queued().empty());
             continue;
@@ -453,10 +521,33 @@ TEST(ShareViewController, SendWaitsForTheIntakeThenWritesWhileTheWindowDrawsAndC
         const auto shares = home.queued();
         ASSERT_EQ(shares.size(), 1u);
         EXPECT_EQ(shares[0].manifest.chatId, -2);
+        EXPECT_EQ(shares[0].manifest.text, "first");
         EXPECT_EQ(shares[0].manifest.attachments,
                   (std::vector<ShareOutbox::Manifest::Attachment>{
                       {Kind::image, "a.png"}, {Kind::image, "b.png"}, {Kind::image, "c.png"}}));
     }
+}
+
+// The contrast of the pixel of `widget`, as the sheet draws it, farthest from its top-left one.
+double drawnContrast(QWidget& sheet, QWidget& widget) {
+    const QImage image =
+        sheet.grab(QRect(widget.mapTo(&sheet, QPoint(0, 0)), widget.size())).toImage();
+    const auto luminance = [&](int x, int y) {
+        double sum = 0;
+        for (const auto& [value, weight] : {std::pair(qRed(image.pixel(x, y)), 0.2126),
+                                            {qGreen(image.pixel(x, y)), 0.7152},
+                                            {qBlue(image.pixel(x, y)), 0.0722}})
+            sum += weight * (value <= 10 ? value / 255.0 / 12.92
+                                         : std::pow((value / 255.0 + 0.055) / 1.055, 2.4));
+        return sum + 0.05;
+    };
+    double least = luminance(0, 0), most = least;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            least = std::min(least, luminance(x, y));
+            most = std::max(most, luminance(x, y));
+        }
+    return std::max(luminance(0, 0) / least, most / luminance(0, 0));
 }
 
 // The sheet over a link of megabytes: every text is cut to what the sheet shows.
@@ -502,6 +593,11 @@ TEST(ShareViewController, LaysOutCutsAndNamesTheControlsAndMovesByArrowAndTab) {
     EXPECT_EQ(summary.text().count(u'\n'), 1);
     EXPECT_TRUE(summary.text().endsWith(u'…'));
     EXPECT_EQ(summary.height(), 2 * error.height());
+    // A cut text is whole in its tooltip, as much of it as a tooltip can hold.
+    const auto letters = [](QString text) { return text.remove(u'\n').remove(u' '); };
+    EXPECT_TRUE(letters(summary.toolTip()).startsWith("URL:data:image/png;base64,AAAA"));
+    EXPECT_TRUE(summary.toolTip().endsWith(u'…'));
+    EXPECT_LT(summary.toolTip().size(), 2000);
     const auto* rows = qobject_cast<QStyledItemDelegate*>(window.table().itemDelegate());
     const QString title = rows->displayText(link, QLocale());
     EXPECT_LT(title.size(), 1000);
@@ -541,6 +637,7 @@ TEST(ShareViewController, LaysOutCutsAndNamesTheControlsAndMovesByArrowAndTab) {
     ASSERT_TRUE(window.settled());
     EXPECT_TRUE(error.wholeText().startsWith("Could not copy “nnn"));
     EXPECT_EQ(error.text().count(u'\n'), 1);
+    EXPECT_EQ(letters(error.toolTip()), letters(error.wholeText()));
     const std::pair<const char*, QString> names[] = {
         {"searchField", "Search chats"},
         {"tableView", "Chats"},
@@ -556,6 +653,90 @@ TEST(ShareViewController, LaysOutCutsAndNamesTheControlsAndMovesByArrowAndTab) {
             QAccessible::queryAccessibleInterface(&window.control(name));
         ASSERT_NE(accessible, nullptr);
         EXPECT_EQ(accessible->text(QAccessible::Name), accessibleName) << name;
+    }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&window.sheet)->role(), QAccessible::Dialog);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&error)->role(), QAccessible::AlertMessage);
+    // The grey and the red read well on a light window and on a dark one.
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    for (const auto role : {QPalette::Window, QPalette::Base})
+        dark.setColor(role, QColor(0x2E, 0x2E, 0x2E));
+    for (const auto role : {QPalette::WindowText, QPalette::Text})
+        dark.setColor(role, QColor(0xF0, 0xF0, 0xF0));
+    dark.setColor(QPalette::PlaceholderText, QColor(0xF0, 0xF0, 0xF0, 0x80));
+    for (const QPalette& palette : {light, dark}) {
+        QApplication::setPalette(palette);
+        EXPECT_GE(drawnContrast(window.sheet, summary), 4.5);
+        EXPECT_GE(drawnContrast(window.sheet, error), 4.5);
+    }
+    QApplication::setPalette(light);
+}
+
+// Without a chat list the table says that tovin has not shared its chats, and Send stays off.
+TEST(ShareViewController, SaysWhenTovinHasNotSharedItsChats) {
+    Home home;
+    fs::remove(*SharedContainer::chatSnapshotURL(*home.environment));
+    Window window(home, std::nullopt);
+    auto& placeholder = window.control<QLabel>("chatsPlaceholder");
+    EXPECT_TRUE(placeholder.isVisible());
+    EXPECT_EQ(placeholder.text(), "tovin has not shared its chats yet.");
+    EXPECT_EQ(window.table().accessibleDescription(), placeholder.text());
+    window.key(Qt::Key_Down);
+    window.key(Qt::Key_Return);
+    EXPECT_EQ(window.buttons(), std::pair(false, true));
+    EXPECT_EQ(window.label("errorLabel").wholeText(), "");
+    EXPECT_GE(drawnContrast(window.sheet, placeholder), 4.5);
+}
+
+// Each title on one line, from the side where it begins and in its own direction: its final
+// dot, or the "…" of a cut title, is drawn at the other end. A cut title is whole in its tooltip.
+TEST(ChatRowDelegate, DrawsATitleOnOneLineFromItsOwnSideAndACutOneWholeInItsTooltip) {
+    const QString longTitle = QString("Hello world ").repeated(30).trimmed();
+    const QString longHebrew = QString("שלום עולם ").repeated(30).trimmed();
+    // A title, as a row holds it, whether it runs right to left and whether it is cut.
+    const std::tuple<QString, QString, bool, bool> rows[] = {
+        {"Hi\ntwo\r\nthree\u2028four\u0085five.", "Hi two three four five.", false, false},
+        {"שלום עולם.", "שלום עולם.", true, false},
+        {longTitle, longTitle, false, true},
+        {longHebrew, longHebrew, true, true},
+    };
+    QStringListModel titles;
+    QTableView view;
+    ChatRowDelegate delegate;
+    view.setModel(&titles);
+    view.setItemDelegate(&delegate);
+    view.setShowGrid(false);
+    view.verticalHeader()->hide();
+    view.resize(340, 200);
+    view.show();
+    for (const auto& [title, shown, rightToLeft, cut] : rows) {
+        SCOPED_TRACE(title.toStdString());
+        titles.setStringList({title});
+        view.setColumnWidth(0, 300);
+        EXPECT_EQ(delegate.displayText(title, QLocale()), shown);
+        QStyleOptionViewItem option;
+        option.initFrom(&view);
+        option.rect = view.visualRect(titles.index(0));
+        const QImage image = view.viewport()->grab(option.rect).toImage();
+        std::vector<int> ink(300);
+        for (int x = 0; x < 300; ++x)
+            for (int y = 0; y < image.height(); ++y)
+                ink[x] += qGray(image.pixel(x, y)) < 128;
+        const auto inked = [](int rows) { return rows > 0; };
+        const int left = std::find_if(ink.begin(), ink.end(), inked) - ink.begin();
+        const int right = ink.rend() - std::find_if(ink.rbegin(), ink.rend(), inked) - 1;
+        const auto [start, end] = rightToLeft ? std::pair(right, left) : std::pair(left, right);
+        const int inwards = rightToLeft ? -1 : 1;
+        EXPECT_LT(rightToLeft ? 299 - start : start, 12) << left << " " << right;
+        EXPECT_EQ((rightToLeft ? end : 299 - end) < 24, cut) << left << " " << right;
+        // A letter begins the title; a dot or "…" ends it.
+        EXPECT_GT(std::max(ink[start], ink[start + inwards]),
+                  std::max(ink[end], ink[end - inwards]) + 2);
+        QHelpEvent help(QEvent::ToolTip, QPoint(10, 10), view.mapToGlobal(QPoint(10, 10)));
+        EXPECT_TRUE(delegate.helpEvent(&help, &view, option, titles.index(0)));
+        EXPECT_EQ(QToolTip::text(), cut ? wholeTextTip(shown) : QString());
+        QToolTip::hideText();
+        EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
     }
 }
 
