@@ -193,7 +193,10 @@ void ShareSheetModel::updateSummary() {
 }
 
 void ShareSheetModel::itemLost(std::error_code error) {
-    setErrorLine(intakeLossMessage(error));
+    // What the request left out, said before the intake ran, stays said.
+    const QString loss = intakeLossMessage(error);
+    if (!errorLine_.contains(loss))
+        setErrorLine(errorLine_.isEmpty() ? loss : errorLine_ + u' ' + loss);
     emit intakeLostItem();
 }
 

@@ -79,7 +79,8 @@ public:
     // Writes the summary line from the shared content, then reports that the intake finished.
     void updateSummary() override;
 
-    // Says in the error line that an item was lost, and why, then reports it.
+    // Adds to the error line that an item was lost, and why, unless it says so already, then
+    // reports it.
     void itemLost(std::error_code error) override;
 
     int rowCount(const QModelIndex& parent = {}) const override;

@@ -448,9 +448,12 @@ TEST(ShareViewController, SendWaitsForTheIntakeThenWritesWhileTheWindowDrawsAndC
         Home home;
         home.disk->pause = std::chrono::milliseconds(cancel ? 0 : 150);
         const auto held = std::make_shared<HeldFile>();
+        const QString leftOut = QStringLiteral("Could not share “x.pdf”: it no longer exists.");
         auto window = std::make_unique<Window>(
-            home, Items{{std::nullopt,
-                         {home.file("a.png", std::string(3000, 'a')), held, home.file("c.png")}}});
+            home,
+            Items{{std::nullopt,
+                   {home.file("a.png", std::string(3000, 'a')), held, home.file("c.png")}}},
+            false, then == Then::lose ? leftOut : QString());
         const auto platform = window->platform;
         auto& progress = window->control<QProgressBar>("progressBar");
         ASSERT_TRUE(QTest::qWaitFor([&] { return held->completion_.has_value(); }, 10000));
@@ -480,8 +483,9 @@ TEST(ShareViewController, SendWaitsForTheIntakeThenWritesWhileTheWindowDrawsAndC
             const HeardAlerts alerts(window->label("errorLabel"));
             held->deliver({{}, std::make_error_code(std::errc::no_space_on_device)});
             ASSERT_TRUE(QTest::qWaitFor([&] { return !progress.isVisible(); }, 10000));
-            // Heard; the choices are the person's again.
-            const QString said = "Could not take in everything that was shared: the disk is full.";
+            // Beside what the request left out, and heard; the choices are the person's again.
+            const QString said =
+                leftOut + " Could not take in everything that was shared: the disk is full.";
             EXPECT_EQ(window->label("errorLabel").wholeText(), said);
             EXPECT_EQ(alerts.heard, QStringList(said));
             EXPECT_EQ(window->fixed(), std::tuple(false, false, false));
