@@ -1,8 +1,8 @@
 #include "intake/StreamItemProvider.h"
 
+#include "intake/FileURL.h"
 #include "intake/TypeRegistry.h"
 
-#include <QFile>
 #include <QMimeDatabase>
 #include <QStringDecoder>
 #include <QThreadPool>
@@ -61,10 +61,6 @@ bool isUTF8(const std::string& bytes) {
     const QString text =
         decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     return !decoder.hasError();
-}
-
-QUrl fileURL(const fs::path& file) {
-    return QUrl::fromLocalFile(QFile::decodeName(file.c_str()));
 }
 
 // Where the bytes go: memory while they may still be text, then a file once they cannot be.

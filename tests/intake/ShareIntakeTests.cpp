@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "intake/FileURL.h"
 #include "intake/ShareIntake.h"
 #include "intake/StreamItemProvider.h"
 #include "intake/ValueItemProvider.h"
@@ -161,6 +162,10 @@ TEST_F(ShareIntakeWalk, FilesAStreamAsWhatItsContentIs) {
         {"text past the limit", tooLong, std::nullopt, "shared.txt"},
         {"unknown bytes", std::string(100, '\0'), std::nullopt, "shared"},
     };
+    // A temporary folder whose name is not UTF-8 still holds what its URLs name.
+    const fs::path temporary = folder / "tmp\xe9";
+    fs::create_directory(temporary);
+    environment->variables["TMPDIR"] = temporary;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         walk(Items{{std::nullopt, {stream(row.bytes)}}});
@@ -168,15 +173,15 @@ TEST_F(ShareIntakeWalk, FilesAStreamAsWhatItsContentIs) {
         EXPECT_EQ(content.sharedText, row.text);
         EXPECT_TRUE(owner->losses.empty());
         if (!row.file) {
-            EXPECT_TRUE(fs::is_empty(folder.path()));
+            EXPECT_TRUE(fs::is_empty(temporary));
             continue;
         }
         const bool image = row.file == std::string_view("<image>");
         const auto& files = image ? content.sharedImageURLs : content.sharedFileURLs;
         ASSERT_EQ(files.size(), 1u);
-        const fs::path file = files[0].toLocalFile().toStdString();
+        const fs::path file = localPath(files[0]);
         const fs::path made =
-            folder / ("tovin-share-" + testing::CountingUUIDSource::text(uuids->count));
+            temporary / ("tovin-share-" + testing::CountingUUIDSource::text(uuids->count));
         EXPECT_EQ(file, image ? made : made / row.file);
         EXPECT_EQ(this->files->readFile(file), row.bytes);
         EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
