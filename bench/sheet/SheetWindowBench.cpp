@@ -44,7 +44,7 @@ private:
 
 class Silent final : public Notifier, public URLOpener {
 public:
-    void post() override {}
+    QCoro::Task<> post() override { co_return; }
     void open(const QUrl&) override {}
 };
 

@@ -1,8 +1,11 @@
 #include "app/CommandLineShareRequest.h"
 
+#include "intake/TypeRegistry.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <utility>
+#include <variant>
 
 namespace tovin::share {
 
@@ -66,7 +69,35 @@ void CommandLineShareRequest::becomeReady() {
     for (qsizetype i = 0; i + 1 < links.size(); ++i)
         diagnostics_ << "tovin-share: left out the link " << links[i].toStdString()
                      << ": a share holds one link, the last one given\n";
-    const QStringList& texts = attachments_.texts;
+    diagnostics_.flush();
+    nameLeftOutTexts();
+}
+
+void CommandLineShareRequest::nameLeftOutTexts() {
+    const std::shared_ptr<const ItemProvider> standardInput = attachments_.standardInput;
+    if (!standardInput)
+        return nameLeftOutTexts(attachments_.texts);
+    // Whether standard input is a text shows once it has been read: its line waits till then.
+    standardInput->loadItem(
+        TypeIdentifier::plainText,
+        ItemCompletion([this, alive = std::weak_ptr(lifetime_)](const LoadedItem& loaded) {
+            const bool isText = !loaded.error && (std::holds_alternative<QString>(loaded.item) ||
+                                                  std::holds_alternative<QByteArray>(loaded.item));
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [this, alive, isText] {
+                    if (alive.expired())
+                        return;
+                    QStringList texts = attachments_.texts;
+                    if (!isText)
+                        texts.removeOne(QString::fromLatin1(Attachments::standardInputText));
+                    nameLeftOutTexts(texts);
+                },
+                Qt::QueuedConnection);
+        }));
+}
+
+void CommandLineShareRequest::nameLeftOutTexts(const QStringList& texts) {
     for (qsizetype i = 1; i < texts.size(); ++i)
         diagnostics_ << "tovin-share: left out the text " << texts[i].toStdString()
                      << ": a share holds one text, the first one given\n";

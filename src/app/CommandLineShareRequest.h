@@ -3,6 +3,7 @@
 #include "app/ShareCommandLine.h"
 #include "intake/ShareRequest.h"
 
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -18,7 +19,8 @@ namespace tovin::share {
 // Its one input item holds the text and the ITEMs' attachments, then, when the clipboard was
 // asked for, the clipboard's, which only come once the window can read it: the request is ready
 // when they have. Then standard error names, a line each, what was left out: what could not be
-// shared, every link but the last and every text but the first.
+// shared, every link but the last and every text but the first, standard input's once it has
+// been read and found to be text.
 class CommandLineShareRequest final : public ShareRequest {
 public:
     CommandLineShareRequest(std::optional<QString> text, Attachments attachments,
@@ -39,6 +41,8 @@ public:
 
 private:
     void becomeReady();
+    void nameLeftOutTexts();
+    void nameLeftOutTexts(const QStringList& texts);
     void end(int status);
 
     std::vector<InputItem> inputItems_;
@@ -48,6 +52,8 @@ private:
     std::function<void()> ready_;
     std::optional<std::string> queuedShareID_;
     bool ended_ = false;
+    // Expires with the request, for what answers it from another thread.
+    std::shared_ptr<const bool> lifetime_ = std::make_shared<const bool>();
 };
 
 } // namespace tovin::share

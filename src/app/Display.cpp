@@ -2,6 +2,7 @@
 
 #include "shared/FileDescriptor.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QDir>
 #include <QEvent>
@@ -19,6 +20,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <utility>
+#include <vector>
 #include <xcb/xcb.h>
 
 namespace tovin::share {
@@ -101,6 +103,34 @@ reach(const QString& platform, const Environment& environment, const QStringList
     return ReachableDisplay(platform, {});
 }
 
+// An environment variable set for as long as this lives, then as it was.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const QByteArray& value)
+        : name_(name)
+        , previous_(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt) {
+        qputenv(name, value);
+    }
+    ScopedVariable(ScopedVariable&& other) noexcept
+        : name_(std::exchange(other.name_, nullptr))
+        , previous_(std::move(other.previous_)) {}
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(ScopedVariable&&) = delete;
+    ~ScopedVariable() {
+        if (name_ == nullptr)
+            return;
+        if (previous_)
+            qputenv(name_, *previous_);
+        else
+            qunsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<QByteArray> previous_;
+};
+
 // Waits until the window can read the clipboard, then reads it once.
 class ClipboardWait final : public QObject {
 public:
@@ -167,16 +197,20 @@ std::variant<ReachableDisplay, QString> reachableDisplay(const Environment& envi
     return QStringLiteral("no display to show the sheet on: ") + reasons.join(QStringLiteral("; "));
 }
 
-std::unique_ptr<QApplication> startApplication(int& argc, char** argv, ReachableDisplay display) {
-    constexpr const char* variable = "QT_QPA_PLATFORM";
-    const std::optional<QByteArray> named =
-        qEnvironmentVariableIsSet(variable) ? std::optional(qgetenv(variable)) : std::nullopt;
-    qputenv(variable, display.platform().toUtf8());
+std::unique_ptr<QApplication> startApplication(int& argc, char** argv, ReachableDisplay display,
+                                               bool withSessionBus) {
+    std::vector<ScopedVariable> starting;
+    starting.emplace_back("QT_QPA_PLATFORM", display.platform().toUtf8());
+    if (!withSessionBus) {
+        // An address of no transport fails at once, so the toolkit goes on without the bus, and
+        // its accessibility bridge without its own bus, whose address it would ask of this one.
+        for (const char* bus : {"DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS"})
+            starting.emplace_back(bus, "disabled:");
+    }
     auto application = std::make_unique<QApplication>(argc, argv);
-    if (named)
-        qputenv(variable, *named);
-    else
-        qunsetenv(variable);
+    // The bridge is made when first asked for, and would read the variables then.
+    if (!withSessionBus)
+        QAccessible::isActive();
     application->setQuitOnLastWindowClosed(false);
     return application;
 }

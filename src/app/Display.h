@@ -37,9 +37,12 @@ std::variant<ReachableDisplay, QString> reachableDisplay(const Environment& envi
 
 // The application, started on the display, which is let go once the application has connected.
 // "QT_QPA_PLATFORM" names the platform only while the application starts, so that the programs
-// opened from here choose their own. Closing the last window does not end the application: the
-// share request's end decides the exit status.
-std::unique_ptr<QApplication> startApplication(int& argc, char** argv, ReachableDisplay display);
+// opened from here choose their own. Without the session bus, the application and its
+// accessibility bridge start with no bus at all (they would wait for a silent one for ever),
+// while the programs opened from here still get the bus of the environment. Closing the last
+// window does not end the application: the share request's end decides the exit status.
+std::unique_ptr<QApplication> startApplication(int& argc, char** argv, ReachableDisplay display,
+                                               bool withSessionBus);
 
 // Calls `read` once, from the event loop, as soon as the window can read the clipboard without
 // holding up its first frame: once it is on screen, and on Wayland, which gives the clipboard

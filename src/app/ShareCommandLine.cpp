@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QImageReader>
 #include <QMimeData>
-#include <QMimeDatabase>
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -155,13 +154,6 @@ QString namedText(const QString& text) {
     return QStringLiteral("“%1%2”").arg(opening, text.size() > opening.size() ? u"…" : u"");
 }
 
-std::shared_ptr<const ItemProvider> standardInputProvider(QByteArray bytes) {
-    const QString type = QMimeDatabase().mimeTypeForData(bytes).name();
-    if (type.startsWith(u"image/"))
-        return makeDataProvider(std::move(bytes), type.toStdString());
-    return makeDataProvider(std::move(bytes), std::string(TypeIdentifier::utf8PlainText));
-}
-
 // Files, links and what cannot be shared, as the attachments take them.
 void add(Item item, Attachments& attachments) {
     if (const auto* file = std::get_if<fs::path>(&item)) {
@@ -228,6 +220,8 @@ void Attachments::append(Attachments more) {
     std::ranges::move(more.leftOut, std::back_inserter(leftOut));
     links += more.links;
     texts += more.texts;
+    if (more.standardInput)
+        standardInput = std::move(more.standardInput);
 }
 
 std::variant<Arguments, Message> parse(const std::vector<std::string>& commandLine) {
@@ -250,8 +244,8 @@ std::variant<Arguments, Message> parse(const std::vector<std::string>& commandLi
     parser.addPositionalArgument(
         QStringLiteral("ITEM"),
         QStringLiteral("One attachment each, in order: a file or folder; a URL (a file: URL is a "
-                       "file); or - for standard input: an image (PNG, JPEG, GIF, WebP...) or "
-                       "else UTF-8 text."),
+                       "file); or - for standard input: an image (PNG, JPEG, GIF, WebP...), UTF-8 "
+                       "text, or else a file named after its type, such as shared.pdf."),
         QStringLiteral("[ITEM...]"));
 
     QStringList arguments;
@@ -282,7 +276,7 @@ std::variant<Arguments, Message> parse(const std::vector<std::string>& commandLi
     return parsed;
 }
 
-Attachments attachmentsOf(const Arguments& arguments, QIODevice& standardInput) {
+Attachments attachmentsOf(const Arguments& arguments, const StandardInputProvider& standardInput) {
     Attachments attachments;
     // The input item's content text comes before every attachment.
     if (arguments.text && !arguments.text->isEmpty())
@@ -292,9 +286,12 @@ Attachments attachmentsOf(const Arguments& arguments, QIODevice& standardInput) 
             add(item, attachments);
             continue;
         }
-        auto provider = standardInputProvider(standardInput.readAll());
-        if (provider->hasItemConformingTo(TypeIdentifier::plainText))
-            attachments.texts.append(QStringLiteral("from standard input"));
+        auto provider = standardInput();
+        // Until it is read, a stream may be text or not: the request asks it before naming it.
+        if (provider->hasItemConformingTo(TypeIdentifier::plainText)) {
+            attachments.texts.append(Attachments::standardInputText);
+            attachments.standardInput = provider;
+        }
         attachments.providers.push_back(std::move(provider));
     }
     return attachments;

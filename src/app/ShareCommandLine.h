@@ -3,11 +3,11 @@
 #include "intake/ItemProvider.h"
 
 #include <QClipboard>
-#include <QIODevice>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,17 +80,24 @@ struct Attachments {
     std::vector<LeftOut> leftOut;
     // Each link as it is shared.
     QStringList links;
-    // Each text as it is named: its opening words in quotes, or "from standard input"; the text
+    // Each text as it is named: its opening words in quotes, or `standardInputText`; the text
     // given with --text, which is the share's when it is not empty, first.
     QStringList texts;
+    // Standard input's attachment when it is named among the texts: whether it is text shows
+    // only once it has been read.
+    std::shared_ptr<const ItemProvider> standardInput;
+
+    static constexpr const char* standardInputText = "from standard input";
 
     void append(Attachments more);
 };
 
+// Makes the attachment of standard input; called only when an ITEM asks for it.
+using StandardInputProvider = std::function<std::shared_ptr<const ItemProvider>()>;
+
 // One attachment per ITEM that can be shared, in order; the text goes to the input item apart.
-// Standard input is read whole, and only when an ITEM asks for it: image bytes, known by their
-// content, are offered as bytes of their MIME type, anything else as UTF-8 text.
-Attachments attachmentsOf(const Arguments& arguments, QIODevice& standardInput);
+// Standard input's attachment is made only when an ITEM asks for it.
+Attachments attachmentsOf(const Arguments& arguments, const StandardInputProvider& standardInput);
 
 // What the clipboard holds: an image (decoded only when loaded), else the entries of its URI
 // list, each read as `readURL` reads it, else its text.

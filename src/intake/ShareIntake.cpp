@@ -1,5 +1,6 @@
 #include "intake/ShareIntake.h"
 
+#include "intake/IntakeError.h"
 #include "intake/Loaders.h"
 #include "intake/TypeRegistry.h"
 
@@ -10,8 +11,8 @@ namespace tovin {
 
 namespace {
 
-// Puts what one attachment gave into the content.
-using Filing = std::function<void(SharedContent&)>;
+// Puts what one attachment gave into the owner's content, or reports it lost.
+using Filing = std::function<void(SharedContentOwner&)>;
 
 // The first text wins, even an empty one from an attachment.
 void fileText(SharedContent& content, const QString& text) {
@@ -19,14 +20,25 @@ void fileText(SharedContent& content, const QString& text) {
         content.sharedText = text;
 }
 
+// Whether a load's failure means the provider had the item and could not deliver it, rather than
+// that it had nothing of that kind.
+bool losesTheItem(const std::error_code& error) {
+    return error.category() != intakeCategory() && error != std::errc::not_supported &&
+           error != std::errc::operation_canceled;
+}
+
 // The loader's value, or no value when it failed: a failed load only means the next kind of
-// content gets its turn.
-template <typename T> QCoro::Task<std::optional<T>> attempt(QCoro::Task<T> load) {
+// content gets its turn. The first failure that loses the item is kept in `loss`.
+template <typename T>
+QCoro::Task<std::optional<T>> attempt(QCoro::Task<T> load, std::optional<std::error_code>& loss) {
     try {
         co_return co_await std::move(load);
+    } catch (const std::system_error& error) {
+        if (!loss && losesTheItem(error.code()))
+            loss = error.code();
     } catch (...) {
-        co_return std::nullopt;
     }
+    co_return std::nullopt;
 }
 
 // Tries the kinds of content in a fixed order, most specific first: a file URL is also a URL, and
@@ -34,27 +46,37 @@ template <typename T> QCoro::Task<std::optional<T>> attempt(QCoro::Task<T> load)
 QCoro::Task<Filing> collect(std::shared_ptr<const ItemProvider> provider,
                             std::shared_ptr<FileManager> fileManager,
                             std::shared_ptr<UUIDSource> uuidSource) {
+    std::optional<std::error_code> loss;
     if (provider->hasItemConformingTo(TypeIdentifier::fileURL)) {
-        if (const auto url = co_await attempt(loadFileURL(*provider)))
-            co_return [url = *url](SharedContent& content) {
+        if (const auto url = co_await attempt(loadFileURL(*provider), loss))
+            co_return [url = *url](SharedContentOwner& owner) {
+                SharedContent& content = owner.sharedContent();
                 (isImageFile(url) ? content.sharedImageURLs : content.sharedFileURLs)
                     .push_back(url);
             };
     }
     if (provider->hasItemConformingTo(TypeIdentifier::image)) {
-        if (const auto url = co_await attempt(loadImageData(*provider, fileManager, uuidSource)))
-            co_return
-                [url = *url](SharedContent& content) { content.sharedImageURLs.push_back(url); };
+        if (const auto url =
+                co_await attempt(loadImageData(*provider, fileManager, uuidSource), loss))
+            co_return [url = *url](SharedContentOwner& owner) {
+                owner.sharedContent().sharedImageURLs.push_back(url);
+            };
     }
     if (provider->hasItemConformingTo(TypeIdentifier::url)) {
-        if (const auto link = co_await attempt(loadURL(*provider)))
-            co_return [link = *link](SharedContent& content) { content.sharedURL = link; };
+        if (const auto link = co_await attempt(loadURL(*provider), loss))
+            co_return [link = *link](SharedContentOwner& owner) {
+                owner.sharedContent().sharedURL = link;
+            };
     }
     if (provider->hasItemConformingTo(TypeIdentifier::plainText)) {
-        if (const auto text = co_await attempt(loadText(*provider)))
-            co_return [text = *text](SharedContent& content) { fileText(content, text); };
+        if (const auto text = co_await attempt(loadText(*provider), loss))
+            co_return [text = *text](SharedContentOwner& owner) {
+                fileText(owner.sharedContent(), text);
+            };
     }
-    co_return [](SharedContent&) {};
+    if (loss)
+        co_return [error = *loss](SharedContentOwner& owner) { owner.itemLost(error); };
+    co_return [](SharedContentOwner&) {};
 }
 
 } // namespace
@@ -84,7 +106,7 @@ QCoro::Task<> ShareIntake::loadSharedItems(std::optional<std::vector<InputItem>>
             const auto filing = co_await collect(provider, fileManager, uuidSource);
             if (!alive())
                 co_return;
-            filing(owner.sharedContent());
+            filing(owner);
         }
     }
     owner.updateSummary();

@@ -8,6 +8,7 @@
 #include <QCoro/QCoroTask>
 #include <memory>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 namespace tovin {
@@ -27,6 +28,10 @@ public:
     // Rewrites the summary from the content.
     virtual void updateSummary() = 0;
 
+    // An attachment that was there could not be taken in, for `error` (the disk was full, say),
+    // and contributes nothing.
+    virtual void itemLost(std::error_code error) = 0;
+
 private:
     friend class ShareIntake;
     // Expires with the owner.
@@ -45,7 +50,11 @@ public:
     ShareIntake& operator=(const ShareIntake&) = delete;
 
     // Files the items' texts and attachments in order, then refreshes the owner's summary once.
-    // Failed loads are skipped silently. Without a request (no value) nothing happens at all.
+    // A failed load hands the attachment to the next kind of content, silently. An attachment
+    // that gives nothing is reported lost when a load failed with the provider's or the file
+    // system's own error (other than `std::errc::not_supported`, the kind not offered, or
+    // `std::errc::operation_canceled`, the provider stopped): it had something and could not
+    // deliver it. Without a request (no value) nothing happens at all.
     QCoro::Task<> loadSharedItems(std::optional<std::vector<InputItem>> inputItems);
 
 private:

@@ -134,6 +134,10 @@ public:
     // An existing name, a symbolic link included, is never followed or replaced: it fails.
     virtual FileDescriptor createPrivateFile(const std::filesystem::path& file) = 0;
 
+    // Creates `folder` new, usable by its owner alone; its parent must exist. An existing name,
+    // a symbolic link included, fails.
+    virtual void createPrivateDirectory(const std::filesystem::path& folder) = 0;
+
     // The folder where the process may create temporary files.
     virtual std::filesystem::path temporaryDirectory() = 0;
 };

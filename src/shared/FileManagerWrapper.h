@@ -70,6 +70,9 @@ public:
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override {
         return target_->createPrivateFile(file);
     }
+    void createPrivateDirectory(const std::filesystem::path& folder) override {
+        target_->createPrivateDirectory(folder);
+    }
     std::filesystem::path temporaryDirectory() override { return target_->temporaryDirectory(); }
 
 private:

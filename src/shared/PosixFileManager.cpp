@@ -636,6 +636,11 @@ FileDescriptor PosixFileManager::createPrivateFile(const fs::path& file) {
     return fd;
 }
 
+void PosixFileManager::createPrivateDirectory(const fs::path& folder) {
+    if (::mkdir(folder.c_str(), S_IRWXU) != 0)
+        fail("cannot create folder", folder);
+}
+
 fs::path PosixFileManager::temporaryDirectory() {
     const std::optional<std::string> folder = environment_->variable("TMPDIR");
     // A relative folder would name another place once the current folder changes.

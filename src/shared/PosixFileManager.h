@@ -42,6 +42,7 @@ public:
     void synchronizeFileSystem(const std::filesystem::path& item) override;
     std::optional<FileDescriptor> tryLock(const std::filesystem::path& item) override;
     FileDescriptor createPrivateFile(const std::filesystem::path& file) override;
+    void createPrivateDirectory(const std::filesystem::path& folder) override;
     std::filesystem::path temporaryDirectory() override;
 
 private:

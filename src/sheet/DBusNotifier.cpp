@@ -2,6 +2,7 @@
 
 #include "shared/SharedContainer.h"
 
+#include <QCoro/QCoroProcess>
 #include <QProcess>
 #include <string_view>
 
@@ -28,7 +29,7 @@ static_assert(spellsTheNotificationName());
 // The signal leaves from a process of its own, which flushes it to the bus before it exits. A bus
 // that takes a connection and never answers would hold a connection of this process for ever, and
 // its exit after it; a process of its own can be stopped.
-void DBusNotifier::post() {
+QCoro::Task<> DBusNotifier::post() {
     QProcess sender;
     sender.setProgram(QStringLiteral("dbus-send"));
     sender.setArguments(
@@ -39,7 +40,8 @@ void DBusNotifier::post() {
     sender.setStandardOutputFile(QProcess::nullDevice());
     sender.setStandardErrorFile(QProcess::nullDevice());
     sender.start();
-    if (!sender.waitForFinished(postTimeout)) {
+    if (!co_await qCoro(sender).waitForFinished(postTimeout)) {
+        // A killed sender ends at once.
         sender.kill();
         sender.waitForFinished();
     }

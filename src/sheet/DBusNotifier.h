@@ -14,10 +14,10 @@ public:
     static constexpr const char* member = "enqueue";
 
     // Posts on the session bus, which it first reaches when it posts, so that opening the sheet
-    // never waits for the bus. Returns once the bus has the signal, so that a process exiting
-    // right after loses nothing, and after two seconds at most when the bus does not answer.
-    // Without a bus it does nothing; nothing is reported either way.
-    void post() override;
+    // never waits for the bus. Ends once the bus has the signal, so that a process exiting right
+    // after loses nothing, and after two seconds at most when the bus does not answer; the event
+    // loop runs meanwhile. Without a bus it does nothing; nothing is reported either way.
+    QCoro::Task<> post() override;
 };
 
 } // namespace tovin

@@ -105,4 +105,8 @@ QString enqueueFailureMessage(std::exception_ptr failure, const fs::path& outbox
     }
 }
 
+QString intakeLossMessage(std::error_code error) {
+    return QStringLiteral("Could not take in everything that was shared: %1.").arg(reason(error));
+}
+
 } // namespace tovin

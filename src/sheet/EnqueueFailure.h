@@ -3,6 +3,7 @@
 #include <QString>
 #include <exception>
 #include <filesystem>
+#include <system_error>
 
 namespace tovin {
 
@@ -11,5 +12,10 @@ namespace tovin {
 // English, such as: Could not copy “IMG_2041.HEIC”: the disk is full. It never holds a path of
 // the outbox, an error number or a library's own message. `failure` must not be null.
 QString enqueueFailureMessage(std::exception_ptr failure, const std::filesystem::path& outbox);
+
+// The sentence the error line shows when the intake could not take in an item it was given, for
+// `error`, in the same plain words: Could not take in everything that was shared: the disk is
+// full.
+QString intakeLossMessage(std::error_code error);
 
 } // namespace tovin

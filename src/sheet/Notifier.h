@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoro/QCoroTask>
+
 namespace tovin {
 
 // Tells the host application that a new share waits in the outbox.
@@ -7,9 +9,10 @@ class Notifier {
 public:
     virtual ~Notifier() = default;
 
-    // Announces one new share. Never fails: a host that does not hear it finds the share on its
-    // next look at the outbox.
-    virtual void post() = 0;
+    // Announces one new share, and ends once the announcement is out or given up on, without
+    // holding up the main thread meanwhile. Never fails: a host that does not hear it finds the
+    // share on its next look at the outbox.
+    virtual QCoro::Task<> post() = 0;
 };
 
 } // namespace tovin

@@ -33,6 +33,7 @@ ShareFlow::ShareFlow(ShareSheetModel& model, SheetServices services, QObject* pa
     , services_(std::move(services))
     , intake_(model_, services_.fileManager, services_.uuids) {
     connect(&model_, &ShareSheetModel::intakeFinished, this, &ShareFlow::intakeFinished);
+    connect(&model_, &ShareSheetModel::intakeLostItem, this, [this] { intakeLostItem_ = true; });
     progressTimer_.setInterval(progressInterval);
     connect(&progressTimer_, &QTimer::timeout, this,
             [this] { emit progressChanged(progress_->done, progress_->total); });
@@ -82,6 +83,12 @@ void ShareFlow::intakeFinished() {
     if (phase_ != Phase::waiting)
         return;
     const Waiting waiting = *std::exchange(waiting_, std::nullopt);
+    // The person pressed Send for what they shared, and part of it is lost: they decide again,
+    // with the error line telling them.
+    if (intakeLostItem_) {
+        setPhase(Phase::open);
+        return;
+    }
     sendTo(waiting.chat, waiting.caption);
 }
 
@@ -148,7 +155,11 @@ QCoro::Task<> ShareFlow::finishWrite(QFuture<Written> writing, fs::path outboxUR
         setPhase(Phase::open);
         co_return;
     }
-    services_.notifier->post();
+    // Held by the post, which the flow may not outlive.
+    const std::shared_ptr<Notifier> notifier = services_.notifier;
+    co_await notifier->post();
+    if (!alive)
+        co_return;
     services_.urlOpener->open(QUrl(hostURL));
     setPhase(Phase::sent);
     if (services_.request)

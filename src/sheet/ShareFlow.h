@@ -51,10 +51,12 @@ public:
 
     // The send procedure, for the chat the model reports selected and `caption`. Nothing happens
     // unless the phase is open and a chat is selected. While the intake runs, the chat and the
-    // caption are kept and the flow waits. Without a shared folder the error line says so and
-    // the flow stays open. Otherwise the share is written while the main thread goes on; if that
-    // fails, the error line says why and the flow is open again; if not, the notifier posts, the
-    // host URL is opened and the request completed with the entry's id, in that order.
+    // caption are kept and the flow waits; should the intake lose an item meanwhile, the flow is
+    // open again, with the error line saying so. Without a shared folder the error line says so
+    // and the flow stays open. Otherwise the share is written while the main thread goes on; if
+    // that fails, the error line says why and the flow is open again; if not, the notifier posts,
+    // the host URL is opened once the post is out and the request completed with the entry's id,
+    // in that order.
     void send(const QString& caption);
 
     // Cancels the request with the user-cancelled error, dropping a send that waits for the
@@ -105,6 +107,7 @@ private:
     SheetServices services_;
     ShareIntake intake_;
     bool intakeRunning_ = false;
+    bool intakeLostItem_ = false;
     std::optional<Waiting> waiting_;
     Phase phase_ = Phase::open;
     std::shared_ptr<Progress> progress_ = std::make_shared<Progress>();

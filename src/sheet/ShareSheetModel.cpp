@@ -1,6 +1,7 @@
 #include "sheet/ShareSheetModel.h"
 
 #include "shared/SharedContainer.h"
+#include "sheet/EnqueueFailure.h"
 #include "sheet/TextPrefix.h"
 
 #include <QStringList>
@@ -189,6 +190,14 @@ void ShareSheetModel::updateSummary() {
     summary_ = parts.isEmpty() ? QStringLiteral("Nothing to share.") : parts.join(u" · ");
     emit summaryChanged(summary_);
     emit intakeFinished();
+}
+
+void ShareSheetModel::itemLost(std::error_code error) {
+    // What the request left out, said before the intake ran, stays said.
+    const QString loss = intakeLossMessage(error);
+    if (!errorLine_.contains(loss))
+        setErrorLine(errorLine_.isEmpty() ? loss : errorLine_ + u' ' + loss);
+    emit intakeLostItem();
 }
 
 int ShareSheetModel::rowCount(const QModelIndex& parent) const {

@@ -79,6 +79,10 @@ public:
     // Writes the summary line from the shared content, then reports that the intake finished.
     void updateSummary() override;
 
+    // Adds to the error line that an item was lost, and why, unless it says so already, then
+    // reports it.
+    void itemLost(std::error_code error) override;
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -94,6 +98,8 @@ signals:
     void errorLineChanged(const QString& errorLine);
     // The intake has filed everything it will file; emitted by updateSummary().
     void intakeFinished();
+    // The intake could not take in an item; emitted by itemLost().
+    void intakeLostItem();
 
 private:
     void setSelectedRow(std::optional<int> row);

@@ -1,23 +1,32 @@
 #include "app/CommandLineShareRequest.h"
 #include "app/Display.h"
+#include "app/SessionBus.h"
 #include "app/ShareCommandLine.h"
+#include "app/TemporaryFileRecorder.h"
 #include "intake/FileURL.h"
+#include "intake/StreamItemProvider.h"
 #include "intake/TypeRegistry.h"
 #include "intake/ValueItemProvider.h"
+#include "shared/PosixFileManager.h"
 #include "support/Fakes.h"
 #include "support/TemporaryFolder.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QImage>
+#include <QLocalServer>
 #include <QMimeData>
+#include <QProcess>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <array>
 #include <fstream>
 #include <future>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace tovin {
 namespace {
@@ -26,6 +35,7 @@ namespace fs = std::filesystem;
 using share::Arguments;
 using share::Attachments;
 using share::LeftOut;
+using testing::FakeEnvironment;
 
 // A name that is not UTF-8, with what a URL must escape besides.
 const std::string latin1Name = "caf\xe9 #1 100%.txt";
@@ -87,10 +97,14 @@ TEST(ShareCommandLine, TakesEveryNameAsBytesAndLeavesOutWhatCannotBeShared) {
             << rows[i].first << (leftOut ? " left out: " + leftOut->sentence().toStdString() : "");
     }
 
-    // The bytes reach the URL that the sheet copies from.
-    QBuffer standardInput;
-    standardInput.open(QIODevice::ReadOnly);
-    const Attachments attachments = share::attachmentsOf(arguments, standardInput);
+    // The bytes reach the URL that the sheet copies from. Standard input is made only when asked
+    // for, and read by the intake.
+    int reads = 0;
+    const Attachments attachments = share::attachmentsOf(arguments, [&reads] {
+        ++reads;
+        return makeTextProvider({});
+    });
+    EXPECT_EQ(reads, 1);
     ASSERT_EQ(attachments.providers.size(), 6u);
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_EQ(copiedPath(*attachments.providers[i]).native(),
@@ -182,6 +196,38 @@ TEST(CommandLineShareRequest, WaitsForTheClipboardThenNamesWhatIsLeftOut) {
                                      "given\n");
 }
 
+// Standard input is a text left out beside --text only if it reads as text once it has ended;
+// until then a stream may be anything.
+TEST(CommandLineShareRequest, NamesStandardInputAsALeftOutTextOnlyOnceItReadsAsOne) {
+    const testing::TemporaryFolder folder;
+    const auto environment = std::make_shared<FakeEnvironment>();
+    environment->variables["TMPDIR"] = folder.path();
+    const std::pair<std::string, std::string> rows[] = {
+        {"piped words\n", "tovin-share: left out the text from standard input: a share holds one "
+                          "text, the first one given\n"},
+        {"%PDF-1.4\n%\xe2\xe3\xcf\xd3\ntrailer\n", ""},
+    };
+    for (const auto& [piped, said] : rows) {
+        std::array<int, 2> ends{};
+        ASSERT_EQ(::pipe(ends.data()), 0);
+        std::shared_ptr<const ItemProvider> standardInput;
+        const Attachments attachments = share::attachmentsOf(
+            Arguments{QStringLiteral("Hi"), {share::StandardInput{}}, false}, [&] {
+                return standardInput = std::make_shared<StreamItemProvider>(
+                           FileDescriptor(ends[0]), std::make_shared<PosixFileManager>(environment),
+                           std::make_shared<testing::CountingUUIDSource>());
+            });
+        std::ostringstream diagnostics;
+        const share::CommandLineShareRequest request(QStringLiteral("Hi"), attachments, false,
+                                                     diagnostics);
+        ASSERT_TRUE(FileDescriptor(ends[1]).writeAll(piped));
+        // Answered after the request, which asked first.
+        loaded(*standardInput, TypeIdentifier::plainText);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(diagnostics.str(), said);
+    }
+}
+
 TEST(CommandLineShareRequest, TheFirstEndIsTheExitStatusAndACompletedOneKeepsTheSharesID) {
     for (const bool completeFirst : {true, false}) {
         std::ostringstream diagnostics;
@@ -195,6 +241,68 @@ TEST(CommandLineShareRequest, TheFirstEndIsTheExitStatusAndACompletedOneKeepsThe
         EXPECT_EQ(request.queuedShareID(),
                   completeFirst ? std::optional<std::string>("FIRST") : std::nullopt);
     }
+}
+
+// A bus is silent when it takes the connection and says nothing within the time given; whatever
+// refuses, is not there or cannot be asked here is not.
+TEST(SessionBus, IsSilentWhenItTakesTheConnectionAndSaysNothing) {
+    testing::TemporaryFolder folder;
+    QLocalServer silent;
+    ASSERT_TRUE(silent.listen(QString::fromStdString(folder / "bus")));
+    QLocalServer abstractSilent;
+    abstractSilent.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+    ASSERT_TRUE(abstractSilent.listen(QString::fromStdString(folder / "abstract bus")));
+    QProcess daemon;
+    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+    ASSERT_TRUE(daemon.waitForReadyRead(10000));
+    const std::string running = daemon.readLine().trimmed().toStdString();
+    const std::string path = "unix:path=" + (folder / "bus").string();
+    const std::pair<std::optional<std::string>, bool> rows[] = {
+        {running, false},
+        {path, true},
+        {"unix:abstract=" + (folder / "abstract%20bus").string(), true},
+        {"unix:path=/nonexistent/bus;" + path, true},
+        {"unix:path=/nonexistent/bus", false},
+        {"tcp:host=localhost,port=1", false},
+        {"", true}, // the one in XDG_RUNTIME_DIR
+        {std::nullopt, true},
+    };
+    for (const auto& [address, isSilent] : rows) {
+        SCOPED_TRACE(address.value_or("unset"));
+        FakeEnvironment environment;
+        environment.variables["XDG_RUNTIME_DIR"] = folder.path();
+        if (address)
+            environment.variables["DBUS_SESSION_BUS_ADDRESS"] = *address;
+        QElapsedTimer probing;
+        probing.start();
+        EXPECT_EQ(share::sessionBusIsSilent(environment, std::chrono::milliseconds(200)), isSilent);
+        EXPECT_LT(probing.elapsed(), 1000);
+    }
+    daemon.terminate();
+    daemon.waitForFinished();
+}
+
+// What the run made directly in the temporary folder goes at its end, and nothing is made there
+// after it; what it made elsewhere stays.
+TEST(TemporaryFileRecorder, RemovesWhatTheRunMadeInTheTemporaryFolderAndRefusesMore) {
+    testing::TemporaryFolder folder;
+    const auto environment = std::make_shared<FakeEnvironment>();
+    environment->variables["TMPDIR"] = folder.path();
+    share::TemporaryFileRecorder files(std::make_shared<PosixFileManager>(environment));
+    files.createPrivateDirectory(folder / "tovin-share-1");
+    files.createPrivateFile(folder / "tovin-share-1" / "shared.pdf");
+    files.createPrivateFile(folder / "tovin-share-2");
+    fs::create_directory(folder / "elsewhere");
+    files.createPrivateFile(folder / "elsewhere" / "kept");
+    files.removeRecorded();
+    EXPECT_EQ(files.contentsOfDirectory(folder.path()), std::vector{folder / "elsewhere"});
+    try {
+        files.createPrivateFile(folder / "tovin-share-3");
+        ADD_FAILURE() << "created after the end";
+    } catch (const fs::filesystem_error& error) {
+        EXPECT_EQ(error.code(), std::errc::operation_canceled);
+    }
+    EXPECT_FALSE(fs::exists(folder / "tovin-share-3"));
 }
 
 // Off Wayland, once the window has drawn itself; once only.

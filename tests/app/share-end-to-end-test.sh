@@ -3,8 +3,9 @@
 # Wayland compositor), driven by synthetic keys as a person would, with a private session bus,
 # a temporary HOME and the host URL's handler registered in private XDG folders.
 # Usage: share-end-to-end-test.sh MODE TOVIN_SHARE TOVIN_HOST CLOSE_WINDOW SOURCE_DIR
-#   MODE: x11 (the command lines' answers; Cancel, Escape and closing the window; then a share
-#   sent, as tovin-host watch and the host URL's handler see it), wayland (weston), or sway (the
+#   MODE: x11 (the command lines' answers; Cancel, Escape, closing the window and signals, over
+#   endless standard input too; a share sent, as tovin-host watch and the host URL's handler see
+#   it; a slow standard input; a bus that never answers), wayland (weston), or sway (the
 #   clipboard, names that are not UTF-8 and items left out, on a wlroots compositor)
 set -eu
 mode=$1 share=$2 host=$3 close_window=$4 source=$5
@@ -38,6 +39,27 @@ XDG_DATA_DIRS=/usr/local/share:/usr/share # the system's own, for its MIME datab
 export XDG_DATA_DIRS
 outbox=$HOME/Library/Containers/com.brindlex.tovin.share/Data/Documents/outbox
 "$host" chats write "$source/data/sample-chats.json" >/dev/null
+TMPDIR=$scratch/tmp
+export TMPDIR
+mkdir "$TMPDIR"
+# Checks that the sheet, however it ended, left nothing in the temporary folder.
+tidy() {
+    [ -z "$(ls -A "$TMPDIR")" ] || fail "left in the temporary folder after $1: $(ls -A "$TMPDIR")"
+}
+# Whether the sheet has written to the temporary folder.
+written() {
+    [ -n "$(ls -A "$TMPDIR")" ]
+}
+# Makes $input a pipe whose writer, ended at exit, gives it WHAT (a shell command) and then
+# waits for $1 seconds before it lets the pipe end; sets $writer to the writer.
+slow_input() {
+    input=$scratch/pipe-$1
+    rm -f "$input"
+    mkfifo "$input"
+    sh -c "$2; exec sleep $1" >"$input" &
+    writer=$!
+    stop_at_exit $writer
+}
 
 # Runs a command and checks that it ends with STATUS and that its standard error says TEXT.
 answers() {
@@ -142,6 +164,19 @@ HANDLER
         esac
         expect_status share 1
     done
+    # Standard input that does not end: the sheet is there at once, reading on, and Escape or a
+    # signal ends it. (Bytes past the first 16 KiB that cannot be text go to a file at once.)
+    for way in escape TERM:143 HUP:129; do
+        slow_input 600 "head -c 20000 /dev/zero"
+        open_sheet -
+        await written
+        case $way in
+        escape) xdotool key Escape && expect_status share 1 ;;
+        *) kill -s "${way%:*}" "$(cat "$scratch/share.pid")" && expect_status share "${way#*:}" ;;
+        esac
+        kill "$writer"
+        tidy "$way"
+    done
     [ "$(ls -A "$outbox")" = EARLIER ] || fail "a cancelled share was queued"
 
     mkdir "$scratch/files"
@@ -161,6 +196,9 @@ HANDLER
     xdotool type --delay 20 "See you there"
     xdotool key Return
     expect_status share 0
+    tidy "a share"
+    # Standard input read as an image is no text left out beside --text.
+    ! has "$scratch/share.err" "left out" || fail "standard error: $(cat "$scratch/share.err")"
 
     id=$(python3 - "$outbox" "$host" "$source/data/sample-photo.png" \
         "$scratch/files/two words.txt" "$scratch/files/Crag's \"east\" face.pdf" <<'READER'
@@ -200,6 +238,51 @@ READER
         fail "the handler ran as: $(cat "$scratch/handler.calls")"
     [ "$(cut -f1 "$scratch/handler.out" | tr '\n' ' ')" = "EARLIER $id " ] ||
         fail "the handler printed: $(cat "$scratch/handler.out")"
+
+    # Standard input that comes slowly: the sheet is there before it ends, and a Send meanwhile
+    # waits for it. Bytes that are neither an image nor text go as a file named after their type.
+    printf '%%PDF-1.4\n%%\342\343\317\323\ntrailer\n' >"$scratch/slow.pdf"
+    slow_input 4 "cat '$scratch/slow.pdf'"
+    open_sheet -
+    kill -0 "$writer" 2>/dev/null || fail "the sheet waited for standard input to end"
+    xdotool key Down Return
+    expect_status share 0
+    tidy "a slow share"
+    python3 - "$outbox" "$id" "$scratch/slow.pdf" <<'READER' || fail "the slow share is not the PDF"
+import json, os, sys
+outbox, sent, pdf = sys.argv[1:]
+entries = [name for name in os.listdir(outbox) if name not in ("EARLIER", sent)]
+assert len(entries) == 1, entries
+folder = os.path.join(outbox, entries[0])
+with open(os.path.join(folder, "manifest.json"), encoding="utf-8") as file:
+    manifest = json.load(file)
+assert manifest["attachments"] == [{"filename": "shared.pdf", "kind": "file"}], manifest
+assert "text" not in manifest, manifest
+with open(os.path.join(folder, "attachments", "shared.pdf"), "rb") as left, open(pdf, "rb") as right:
+    assert left.read() == right.read()
+READER
+    # Standard input closed: nothing to read, and nothing to wait for either.
+    input=/dev/null
+    start share sh -c 'exec "$@" <&-' sh "$share" -
+    await_sheet
+    xdotool key Down Return
+    expect_status share 0
+
+    # A bus that takes connections and never answers: the sheet shows all the same, and says once
+    # on standard error that it goes without the bus.
+    python3 -c 'import socket, sys, time
+bus = socket.socket(socket.AF_UNIX)
+bus.bind(sys.argv[1])
+bus.listen()
+time.sleep(600)' "$scratch/silent-bus" &
+    stop_at_exit $!
+    await test -S "$scratch/silent-bus"
+    start share env DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/silent-bus" "$share" --text x
+    await_sheet
+    xdotool key Escape
+    expect_status share 1
+    [ "$(grep -c . "$scratch/share.err")" -eq 1 ] && has "$scratch/share.err" "bus does not answer" ||
+        fail "without the bus: $(cat "$scratch/share.err")"
 
     kill "$bus_pid"
     expect_status watch 1
@@ -293,6 +376,7 @@ ATSPI
     sleep 0.2
     sheet press Send
     expect_status share 0
+    tidy "a share of the clipboard's image"
 
     id=$(cat "$scratch/share.out")
     for said in "Could not share “gone.pdf”: it no longer exists." \

@@ -110,15 +110,6 @@ TEST_F(Loaders, WriteAnImageAsAPNGAndBytesUnchangedEachToANewFileOfTheOwnersAlon
     EXPECT_TRUE(fs::equivalent(path(relative), path(imageFile(3, ""))));
 }
 
-// Hands out a file that cannot take a single byte.
-class FullDisk final : public FileManagerWrapper {
-public:
-    using FileManagerWrapper::FileManagerWrapper;
-    FileDescriptor createPrivateFile(const fs::path&) override {
-        return FileDescriptor(::open("/dev/full", O_WRONLY | O_CLOEXEC));
-    }
-};
-
 // Hands out a file whose close reports a lost write, as a network file system may: from then on
 // the thread cannot close its descriptor.
 class LostOnClose final : public FileManagerWrapper {

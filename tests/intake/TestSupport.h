@@ -10,6 +10,7 @@
 #include <QCoro/QCoroTask>
 #include <QThread>
 #include <exception>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -63,6 +64,15 @@ public:
 private:
     Answers answers_;
     mutable std::vector<std::jthread> threads_;
+};
+
+// Hands out a file that cannot take a single byte.
+class FullDisk final : public FileManagerWrapper {
+public:
+    using FileManagerWrapper::FileManagerWrapper;
+    FileDescriptor createPrivateFile(const std::filesystem::path&) override {
+        return FileDescriptor(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+    }
 };
 
 using Settled = std::variant<QUrl, QString, std::error_code>;

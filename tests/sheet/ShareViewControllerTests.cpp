@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QStringListModel>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <cmath>
 #include <fstream>
@@ -92,22 +93,28 @@ private:
     int count_ = 0;
 };
 
-// Without a bus, or with one that takes connections and never answers them, a post returns
-// within its two seconds and posts nothing.
-TEST(DBusNotifier, PostsOneSignalAndNeverHangsOnABusThatDoesNotAnswer) {
+// Without a bus, or with one that takes connections and never answers them, a post ends within
+// its two seconds and posts nothing; the event loop turns while it waits.
+TEST(DBusNotifier, PostsOneSignalAndNeverHoldsUpTheEventLoop) {
     testing::TemporaryFolder folder;
     QLocalServer silent;
     ASSERT_TRUE(silent.listen(QString::fromStdString(folder / "silent")));
     PrivateSessionBus bus;
-    DBusNotifier().post();
+    QCoro::waitFor(DBusNotifier().post());
     EXPECT_EQ(bus.arrived(), 1);
+    int ticks = 0;
+    QTimer ticking;
+    QObject::connect(&ticking, &QTimer::timeout, [&] { ++ticks; });
+    ticking.start(10);
     for (const QString& address :
          {QString("unix:path=/nonexistent/bus"), "unix:path=" + silent.fullServerName()}) {
         qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
         QElapsedTimer posting;
         posting.start();
-        DBusNotifier().post();
+        ticks = 0;
+        QCoro::waitFor(DBusNotifier().post());
         EXPECT_LT(posting.elapsed(), 5000) << address.toStdString();
+        EXPECT_GE(ticks, posting.elapsed() / 20) << address.toStdString();
     }
     EXPECT_EQ(bus.arrived(), 1);
 }
@@ -164,10 +171,10 @@ public:
         log.push_back(std::string("cancel ") + error.category().name() + " " +
                       std::to_string(error.value()));
     }
-    void post() override {
+    QCoro::Task<> post() override {
         log.push_back("post");
         if (onBus_)
-            DBusNotifier().post();
+            co_await DBusNotifier().post();
     }
     void open(const QUrl& url) override { log.push_back("open " + url.toString().toStdString()); }
 
@@ -189,10 +196,8 @@ public:
     void loadItem(std::string_view, ItemCompletion completion) const override {
         completion_.emplace(std::move(completion));
     }
-    void deliver(const fs::path& file) const {
-        std::jthread([completion = *completion_, file] {
-            completion(LoadedItem{QUrl::fromLocalFile(QString::fromStdString(file))});
-        });
+    void deliver(LoadedItem loaded) const {
+        std::jthread([completion = *completion_, loaded] { completion(loaded); });
     }
     mutable std::optional<ItemCompletion> completion_;
 };
@@ -280,9 +285,15 @@ struct Window {
         QTest::qWait(50);
         return shown;
     }
-    // Waits until no share is being written: Cancel is back, or the request has heard the end.
+    // Waits until no share is being written: Cancel is back, or the request has heard the end,
+    // the post done.
     bool settled() {
-        return QTest::qWaitFor([&] { return buttons().second || !platform->log.empty(); }, 10000);
+        return QTest::qWaitFor(
+            [&] {
+                return buttons().second ||
+                       (!platform->log.empty() && platform->log.back() != "post");
+            },
+            10000);
     }
 
     std::shared_ptr<Platform> platform;
@@ -430,19 +441,24 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
 // A Send while an item still loads waits, busy, for every item, showing the chat and caption it
 // will send whatever the user does; then the share is written while the window keeps drawing:
 // after a third of a second it shows the bytes copied, and it refuses Escape and closing. Cancel
-// wins over a waiting Send; a sheet that goes tells nothing later.
+// wins over a waiting Send; a sheet that goes tells nothing later; an item lost meanwhile leaves
+// the choice to the person again, saying why.
 TEST(ShareViewController, SendWaitsForTheIntakeThenWritesWhileTheWindowDrawsAndCancelWins) {
-    enum class Then { write, cancel, cancelAndGo, goWhileWriting };
-    for (const Then then : {Then::write, Then::cancel, Then::cancelAndGo, Then::goWhileWriting}) {
+    enum class Then { write, cancel, cancelAndGo, goWhileWriting, lose };
+    for (const Then then :
+         {Then::write, Then::cancel, Then::cancelAndGo, Then::goWhileWriting, Then::lose}) {
         SCOPED_TRACE(static_cast<int>(then));
         // A share that goes after all would be written at once, so as to be seen going.
         const bool cancel = then == Then::cancel || then == Then::cancelAndGo;
         Home home;
         home.disk->pause = std::chrono::milliseconds(cancel ? 0 : 150);
         const auto held = std::make_shared<HeldFile>();
+        const QString leftOut = QStringLiteral("Could not share “x.pdf”: it no longer exists.");
         auto window = std::make_unique<Window>(
-            home, Items{{std::nullopt,
-                         {home.file("a.png", std::string(3000, 'a')), held, home.file("c.png")}}});
+            home,
+            Items{{std::nullopt,
+                   {home.file("a.png", std::string(3000, 'a')), held, home.file("c.png")}}},
+            false, then == Then::lose ? leftOut : QString());
         const auto platform = window->platform;
         auto& progress = window->control<QProgressBar>("progressBar");
         ASSERT_TRUE(QTest::qWaitFor([&] { return held->completion_.has_value(); }, 10000));
@@ -468,8 +484,23 @@ TEST(ShareViewController, SendWaitsForTheIntakeThenWritesWhileTheWindowDrawsAndC
         if (then == Then::cancelAndGo)
             window.reset();
 
+        if (then == Then::lose) {
+            const HeardAlerts alerts(window->label("errorLabel"));
+            held->deliver({{}, std::make_error_code(std::errc::no_space_on_device)});
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !progress.isVisible(); }, 10000));
+            // Beside what the request left out, and heard; the choices are the person's again.
+            const QString said =
+                leftOut + " Could not take in everything that was shared: the disk is full.";
+            EXPECT_EQ(window->label("errorLabel").wholeText(), said);
+            EXPECT_EQ(alerts.heard, QStringList(said));
+            EXPECT_EQ(window->fixed(), std::tuple(false, false, false));
+            EXPECT_EQ(window->buttons(), std::pair(true, true));
+            EXPECT_TRUE(platform->log.empty());
+            EXPECT_TRUE(home.queued().empty());
+            continue;
+        }
         std::ofstream(home.folder / "b.png") << "*";
-        held->deliver(home.folder / "b.png");
+        held->deliver({QUrl::fromLocalFile(QString::fromStdString(home.folder / "b.png"))});
         if (cancel) {
             QTest::qWait(100);
             EXPECT_EQ(platform->log, cancelled);
