@@ -1,5 +1,7 @@
 #include "intake/PNGWriter.h"
 
+#include "intake/Parallel.h"
+
 #include <QByteArray>
 #include <QColorSpace>
 #include <QImageWriter>
@@ -7,8 +9,6 @@
 #include <cstdint>
 #include <deque>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <vector>
 #include <zlib.h>
 
@@ -186,7 +186,7 @@ bool writeImageData(const QImage& image, const Rows& rows, QIODevice& device) {
     const int rowsPerBand =
         static_cast<int>(std::clamp<std::size_t>(bandBytes / (rows.rowBytes() + 1), 1, height));
     const int bands = (height + rowsPerBand - 1) / rowsPerBand;
-    const int workers = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, bands);
+    const int workers = std::min(static_cast<int>(coreCount()), bands);
     std::deque<BandEncoder> encoders;
     for (int i = 0; i < workers; ++i)
         encoders.emplace_back(rows);
@@ -195,23 +195,13 @@ bool writeImageData(const QImage& image, const Rows& rows, QIODevice& device) {
     uLong adler = adler32_z(0, nullptr, 0);
     for (int firstBand = 0; firstBand < bands; firstBand += workers) {
         const int count = std::min(workers, bands - firstBand);
-        const auto encode = [&](int i) {
-            const int band = firstBand + i;
+        const auto encode = [&](std::size_t i) {
+            const int band = firstBand + static_cast<int>(i);
             encoded[i] =
                 encoders[i].encode(band * rowsPerBand, std::min(height, (band + 1) * rowsPerBand),
                                    band == bands - 1, wave[i]);
         };
-        {
-            std::vector<std::jthread> helpers;
-            for (int i = 1; i < count; ++i) {
-                try {
-                    helpers.emplace_back(encode, i);
-                } catch (const std::system_error&) {
-                    encode(i);
-                }
-            }
-            encode(0);
-        }
+        runInParallel(static_cast<std::size_t>(count), encode);
         for (int i = 0; i < count; ++i) {
             if (!encoded[i])
                 return false;

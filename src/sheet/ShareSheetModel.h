@@ -6,6 +6,7 @@
 #include "shared/Environment.h"
 #include "shared/FileManager.h"
 #include "sheet/ChatSearchIndex.h"
+#include "sheet/ChatSearcher.h"
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -35,9 +36,17 @@ public:
 
     // Keeps the chats whose title contains the query made of `searchText` (see
     // ChatSearchIndex::query), every chat when the query is empty, in the order of allChats().
-    // The table is reset, so no row is selected until the view reports one. The first query that
-    // is not empty prepares every title for searching, once; loading never does.
+    // The table is reset, so no row is selected until the view reports one. A query that is not
+    // empty needs every title prepared for searching: the first such query prepares them, unless
+    // prepareSearch() does. After prepareSearch(), a long list, or one whose titles are still
+    // being prepared, is searched beside: the rows change when the search answers, unless the
+    // search text has changed by then. Loading never prepares the titles.
     void applyFilter(const QString& searchText);
+
+    // Prepares every title for searching on a thread of its own (see ChatSearcher), which from
+    // then on also searches a long list, so that no keystroke waits for either. Loading the chats
+    // again ends that, until this is called again.
+    void prepareSearch();
 
     // Takes the view's selected row, no value (or a negative row) meaning none, and recomputes
     // whether Send is enabled.
@@ -95,19 +104,23 @@ signals:
 
 private:
     void setSelectedRow(std::optional<int> row);
+    void showFiltered(std::optional<std::vector<std::size_t>> positions);
 
     std::shared_ptr<const Environment> environment_;
     std::shared_ptr<FileManager> fileManager_;
-    std::vector<ChatListSnapshot::Entry> allChats_;
-    // The filtered chats as positions in allChats_.
-    std::vector<std::size_t> filteredChats_;
-    // Built at the first query that is not empty: start-up never pays for it.
-    std::optional<ChatSearchIndex> searchIndex_;
+    // Shared with the thread that prepares them for searching.
+    std::shared_ptr<const std::vector<ChatListSnapshot::Entry>> allChats_;
+    // The filtered chats as positions in allChats_; no value when every chat passes.
+    std::optional<std::vector<std::size_t>> filteredChats_;
+    // Prepared beside, or at the first query that is not empty: start-up never pays for it.
+    std::shared_ptr<const ChatSearchIndex> searchIndex_;
     QString searchText_;
     std::optional<int> selectedRow_;
     SharedContent content_;
     QString summary_;
     QString errorLine_;
+    // Last, so that it is stopped before anything it answers to goes.
+    std::unique_ptr<ChatSearcher> searcher_;
 };
 
 } // namespace tovin

@@ -197,6 +197,15 @@ void ShareViewController::changeEvent(QEvent* event) {
         applyColours();
 }
 
+void ShareViewController::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // The titles are prepared for searching once the first frame is out, so that neither it nor
+    // the first keystroke waits for them.
+    if (!shown_)
+        QTimer::singleShot(0, &model_, &ShareSheetModel::prepareSearch);
+    shown_ = true;
+}
+
 // Up and Down in the search field move the table's selection, so that search, arrows and Return
 // choose a chat without the mouse.
 bool ShareViewController::eventFilter(QObject* watched, QEvent* event) {

@@ -29,6 +29,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -58,6 +59,7 @@ private:
     TwoLineLabel errorLabel_;
     QProgressBar progressBar_;
     QTimer progressDelay_;
+    bool shown_ = false;
 };
 
 } // namespace tovin
