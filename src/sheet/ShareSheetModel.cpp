@@ -7,6 +7,7 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <stdexcept>
+#include <system_error>
 
 namespace tovin {
 
@@ -73,11 +74,24 @@ bool isCaptionSpace(QChar c) {
 } // namespace
 
 ShareSheetModel::ShareSheetModel(std::shared_ptr<const Environment> environment,
-                                 std::shared_ptr<FileManager> fileManager, QObject* parent)
+                                 std::shared_ptr<FileManager> fileManager, Reading reading,
+                                 QObject* parent)
     : QAbstractTableModel(parent)
     , environment_(std::move(environment))
     , fileManager_(std::move(fileManager))
-    , allChats_(std::make_shared<const std::vector<ChatListSnapshot::Entry>>()) {}
+    , allChats_(std::make_shared<const std::vector<ChatListSnapshot::Entry>>()) {
+    const std::optional<std::filesystem::path> file =
+        SharedContainer::chatSnapshotURL(*environment_);
+    if (reading != Reading::ahead || !file)
+        return;
+    try {
+        chatsAhead_ = std::async(std::launch::async, [file = *file, fileManager = fileManager_] {
+            return ChatListSnapshot::read(file, *fileManager);
+        });
+    } catch (const std::system_error&) {
+        // No thread to read on: loadChats() reads.
+    }
+}
 
 void ShareSheetModel::loadChats() {
     const std::optional<std::filesystem::path> file =
@@ -86,7 +100,7 @@ void ShareSheetModel::loadChats() {
         return;
     searcher_.reset();
     allChats_ = std::make_shared<const std::vector<ChatListSnapshot::Entry>>(
-        ChatListSnapshot::read(*file, *fileManager_));
+        chatsAhead_.valid() ? chatsAhead_.get() : ChatListSnapshot::read(*file, *fileManager_));
     searchIndex_.reset();
     applyFilter(searchText_);
 }

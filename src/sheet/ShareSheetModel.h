@@ -11,6 +11,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <cstddef>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -26,8 +27,18 @@ class ShareSheetModel final : public QAbstractTableModel, public SharedContentOw
     Q_OBJECT
 
 public:
+    // When the first loadChats() reads the chat list snapshot.
+    enum class Reading {
+        // As it runs.
+        onLoad,
+        // From construction on, on a thread of its own, so that the reading and whatever comes
+        // before loadChats(), such as building a window, overlap.
+        ahead,
+    };
+
     ShareSheetModel(std::shared_ptr<const Environment> environment,
-                    std::shared_ptr<FileManager> fileManager, QObject* parent = nullptr);
+                    std::shared_ptr<FileManager> fileManager, Reading reading = Reading::onLoad,
+                    QObject* parent = nullptr);
 
     // Reads the chat list snapshot of the shared root into allChats() and filters it by the last
     // search text. Without a shared root nothing changes; a missing or unreadable snapshot is an
@@ -108,6 +119,8 @@ private:
 
     std::shared_ptr<const Environment> environment_;
     std::shared_ptr<FileManager> fileManager_;
+    // What Reading::ahead reads, until loadChats() takes it.
+    std::future<std::vector<ChatListSnapshot::Entry>> chatsAhead_;
     // Shared with the thread that prepares them for searching.
     std::shared_ptr<const std::vector<ChatListSnapshot::Entry>> allChats_;
     // The filtered chats as positions in allChats_; no value when every chat passes.

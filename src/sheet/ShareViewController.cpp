@@ -55,7 +55,8 @@ void setTextColour(QWidget& widget, const QColor& colour) {
 
 ShareViewController::ShareViewController(SheetServices services, QWidget* parent)
     : QWidget(parent)
-    , model_(services.environment, services.fileManager)
+    // The chat list is read while the window is built.
+    , model_(services.environment, services.fileManager, ShareSheetModel::Reading::ahead)
     , flow_(model_, std::move(services))
     , cancelButton_(QStringLiteral("Cancel"))
     , sendButton_(QStringLiteral("Send")) {
