@@ -28,7 +28,8 @@ std::shared_ptr<const ChatSearchIndex> ChatSearcher::preparedIndex() const {
 
 std::optional<QString> ChatSearcher::nextQuery(std::stop_token stop) {
     std::unique_lock lock(mutex_);
-    if (!queryArrived_.wait(lock, stop, [this] { return waitingQuery_.has_value(); }))
+    if (!queryArrived_.wait(lock, stop, [this] { return waitingQuery_.has_value(); }) ||
+        stop.stop_requested())
         return std::nullopt;
     return std::exchange(waitingQuery_, std::nullopt);
 }

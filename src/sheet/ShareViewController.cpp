@@ -202,9 +202,9 @@ void ShareViewController::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     // The titles are prepared for searching once the first frame is out, so that neither it nor
     // the first keystroke waits for them.
-    if (!shown_)
+    if (!firstFramePainted_)
         QTimer::singleShot(0, &model_, &ShareSheetModel::prepareSearch);
-    shown_ = true;
+    firstFramePainted_ = true;
 }
 
 // Up and Down in the search field move the table's selection, so that search, arrows and Return

@@ -59,7 +59,7 @@ private:
     TwoLineLabel errorLabel_;
     QProgressBar progressBar_;
     QTimer progressDelay_;
-    bool shown_ = false;
+    bool firstFramePainted_ = false;
 };
 
 } // namespace tovin
