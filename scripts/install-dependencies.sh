@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    nlohmann-json3-dev libsimdjson-dev uuid-dev
+    nlohmann-json3-dev libsimdjson-dev uuid-dev zlib1g-dev
     qt6-base-dev qcoro-qt6-dev libgl-dev shared-mime-info qt6-wayland libxcb1-dev
     libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev
     dbus libdbus-1-dev

@@ -1,9 +1,9 @@
 #include "intake/TemporaryImageFile.h"
 
 #include "intake/FileURL.h"
+#include "intake/PNGWriter.h"
 
 #include <QIODevice>
-#include <QImageWriter>
 #include <cerrno>
 #include <filesystem>
 #include <string>
@@ -85,13 +85,13 @@ std::filesystem::path temporaryFile(FileManager& fileManager, UUIDSource& uuidSo
     throw std::filesystem::filesystem_error("Could not write the temporary file", file, error);
 }
 
-std::optional<QUrl> writePNG(const QImage& image, FileManager& fileManager,
-                             UUIDSource& uuidSource) {
+std::optional<QUrl> writePNGFile(const QImage& image, FileManager& fileManager,
+                                 UUIDSource& uuidSource) {
     if (image.isNull())
         return std::nullopt;
     const auto file = temporaryFile(fileManager, uuidSource, ".png");
     DescriptorDevice device(fileManager.createPrivateFile(file));
-    const bool encoded = QImageWriter(&device, "png").write(image);
+    const bool encoded = writePNG(image, device);
     if (!device.finish())
         throwWriteError(file, device.error());
     if (!encoded) {
@@ -115,7 +115,7 @@ QUrl writeBytes(const QByteArray& bytes, FileManager& fileManager, UUIDSource& u
 std::optional<QUrl> writeTemporaryImageFile(const LoadedItem::Item& item, FileManager& fileManager,
                                             UUIDSource& uuidSource) {
     if (const auto* image = std::get_if<QImage>(&item))
-        return writePNG(*image, fileManager, uuidSource);
+        return writePNGFile(*image, fileManager, uuidSource);
     if (const auto* bytes = std::get_if<QByteArray>(&item))
         return writeBytes(*bytes, fileManager, uuidSource);
     return std::nullopt;

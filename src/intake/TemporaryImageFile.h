@@ -10,7 +10,7 @@
 namespace tovin {
 
 // Turns an image held in memory into a file of the temporary folder and returns the file's URL:
-// an image becomes "tovin-share-<UUID>.png", encoded as PNG with default settings; bytes become
+// an image becomes "tovin-share-<UUID>.png", a lossless PNG (see `writePNG`); bytes become
 // "tovin-share-<UUID>", unchanged. Each file is created new and readable by its owner alone.
 // No value when the item is neither, or is an image with no PNG form; then no file is left.
 // A refused or failed write throws the file system's error, and what was written stays.

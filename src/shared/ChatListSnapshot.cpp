@@ -61,22 +61,32 @@ void encode(const std::vector<Entry>& entries, const FileManager::ByteSink& writ
     }
 }
 
-} // namespace
-
-std::vector<Entry> decode(std::string_view text) {
+// The entries of the snapshot `text`, a std::string_view or a std::string to parse in place.
+template <class Text> std::vector<Entry> decodeSnapshot(Text&& text) {
     std::vector<Entry> entries;
+    // No element is shorter than {"id":0,"title":""} and its comma: room for as many never moves
+    // the list, and what is not filled is never touched.
+    constexpr std::size_t shortestElement = 20;
+    entries.reserve(text.size() / shortestElement + 1);
     const auto readList = [&](JSONValue& list) {
         detail::forEachElement(list, [&](JSONValue& element) {
             entries.push_back(decodeEntry(element, entries.size() + 1));
         });
     };
-    detail::readJSON(text, JSONType::array, "the snapshot is not a JSON array", readList);
+    detail::readJSON(std::forward<Text>(text), JSONType::array, "the snapshot is not a JSON array",
+                     readList);
     return entries;
+}
+
+} // namespace
+
+std::vector<Entry> decode(std::string_view text) {
+    return decodeSnapshot(text);
 }
 
 std::vector<Entry> read(const std::filesystem::path& file, FileManager& fileManager) {
     try {
-        return decode(fileManager.readFile(file));
+        return decodeSnapshot(fileManager.readFile(file));
     } catch (const std::exception&) {
         return {};
     }

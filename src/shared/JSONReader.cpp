@@ -162,6 +162,24 @@ std::optional<std::int64_t> exactInt64(std::string_view text) {
                            : static_cast<std::int64_t>(magnitude);
 }
 
+// The value of `text` when it is an integer of at most 18 digits with no fraction or exponent,
+// as nearly every id is written, which fits 64 bits whatever its digits; else no value, and the
+// general rules judge the text.
+std::optional<std::int64_t> plainInteger(std::string_view text) {
+    const bool negative = text.starts_with('-');
+    const std::string_view digits = text.substr(negative ? 1 : 0);
+    constexpr std::size_t mostDigits = 18;
+    if (digits.empty() || digits.size() > mostDigits || (digits[0] == '0' && digits.size() > 1))
+        return std::nullopt;
+    std::int64_t magnitude = 0;
+    for (const char digit : digits) {
+        if (!isDigit(digit))
+            return std::nullopt;
+        magnitude = magnitude * 10 + (digit - '0');
+    }
+    return negative ? -magnitude : magnitude;
+}
+
 // `value` as the document writes it, cut short enough to quote in a message.
 std::string excerpt(JSONValue& value) {
     switch (typeOf(value)) {
@@ -187,9 +205,20 @@ std::string excerpt(JSONValue& value) {
 
 void readJSON(std::string_view json, JSONType rootType, const std::string& wrongRoot,
               const std::function<void(JSONValue& root)>& read) {
+    std::string text;
+    text.reserve(json.size() + simdjson::SIMDJSON_PADDING);
+    text = json;
+    readJSON(std::move(text), rootType, wrongRoot, read);
+}
+
+void readJSON(std::string&& json, JSONType rootType, const std::string& wrongRoot,
+              const std::function<void(JSONValue& root)>& read) {
     const std::string_view byteOrderMark = "\xEF\xBB\xBF";
     const std::size_t skipped = json.starts_with(byteOrderMark) ? byteOrderMark.size() : 0;
-    const simdjson::padded_string text(json.substr(skipped));
+    const std::size_t length = json.size() - skipped;
+    // The parser reads up to SIMDJSON_PADDING bytes past the end, which must be there.
+    json.resize(json.size() + simdjson::SIMDJSON_PADDING);
+    const simdjson::padded_string_view text(json.data() + skipped, length, json.size() - skipped);
     simdjson::ondemand::parser parser;
     simdjson::ondemand::document document;
     try {
@@ -230,6 +259,14 @@ std::optional<std::string_view> numberText(JSONValue& value) {
 }
 
 std::optional<std::string_view> stringValue(JSONValue& value) {
+    // Most strings hold no escape: their text is read where it stands, and the value, left unread,
+    // is stepped over by what reads on.
+    const std::string_view token = tokenOf(value);
+    if (token.size() >= 2 && token.front() == '"' && token.back() == '"') {
+        const std::string_view text = token.substr(1, token.size() - 2);
+        if (text.find('\\') == std::string_view::npos)
+            return text;
+    }
     std::string_view text;
     const simdjson::error_code error = value.get_string().get(text);
     if (error == simdjson::INCORRECT_TYPE)
@@ -243,6 +280,10 @@ void validate(JSONValue& value) {
 }
 
 std::optional<std::int64_t> int64Value(JSONValue& value) {
+    if (typeOf(value) != JSONType::number)
+        return std::nullopt;
+    if (const std::optional<std::int64_t> plain = plainInteger(tokenOf(value)))
+        return plain;
     const std::optional<std::string_view> text = numberText(value);
     return text ? exactInt64(*text) : std::nullopt;
 }

@@ -25,6 +25,11 @@ using JSONType = simdjson::ondemand::json_type;
 void readJSON(std::string_view json, JSONType rootType, const std::string& wrongRoot,
               const std::function<void(JSONValue& root)>& read);
 
+// The same, parsing `json` where it stands: it grows by the few bytes the parser may read past the
+// end, which moves it only when it has no room for them.
+void readJSON(std::string&& json, JSONType rootType, const std::string& wrongRoot,
+              const std::function<void(JSONValue& root)>& read);
+
 // What the functions below throw for malformed JSON, and `readJSON` turns into `DecodeError`.
 inline void check(simdjson::error_code error) {
     if (error)
@@ -42,6 +47,18 @@ std::optional<std::string_view> stringValue(JSONValue& value);
 
 // Reads `value` whole, whatever it holds, to make sure that it is well-formed.
 void validate(JSONValue& value);
+
+// The text of the string whose opening quote stands just before `start`, when it holds no escape
+// and so means what it says; no value when it holds one. Parsing has made sure that every string
+// ends with a quote and holds valid UTF-8 and no control character.
+inline std::optional<std::string_view> textAsWritten(const char* start) {
+    const char* end = start;
+    while (*end != '"' && *end != '\\')
+        ++end;
+    if (*end == '\\')
+        return std::nullopt;
+    return std::string_view(start, static_cast<std::size_t>(end - start));
+}
 
 // Calls `each` with every element of the array `value`.
 template <class Each> void forEachElement(JSONValue& value, Each&& each) {
@@ -62,9 +79,10 @@ template <class Each> void forEachMember(JSONValue& value, Each&& each) {
     for (auto result : object) {
         simdjson::ondemand::field member;
         check(std::move(result).get(member));
-        std::string_view key;
-        check(member.unescaped_key().get(key));
-        each(key, member.value());
+        std::optional<std::string_view> key = textAsWritten(member.key().raw());
+        if (!key)
+            check(member.unescaped_key().get(key.emplace()));
+        each(*key, member.value());
     }
 }
 

@@ -543,7 +543,10 @@ std::string PosixFileManager::readFile(const fs::path& file, std::size_t maximum
     if (static_cast<std::uintmax_t>(status.st_size) > maximumSize)
         tooLarge();
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(status.st_size));
+    // With room for the few bytes a JSON parser reads past the end, the chat list and the
+    // manifests are parsed where they were read, not copied first.
+    constexpr std::size_t parserSlack = 64;
+    bytes.reserve(static_cast<std::size_t>(status.st_size) + parserSlack);
     std::array<char, 1 << 16> buffer;
     for (;;) {
         // One byte past the limit tells a file that grew meanwhile from one that fits exactly.

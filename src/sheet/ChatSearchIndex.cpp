@@ -1,6 +1,9 @@
 #include "sheet/ChatSearchIndex.h"
 
+#include "intake/Parallel.h"
+
 #include <algorithm>
+#include <iterator>
 #include <string_view>
 
 namespace tovin {
@@ -31,27 +34,89 @@ bool isQuerySpace(QChar c) {
 } // namespace
 
 ChatSearchIndex::ChatSearchIndex(const std::vector<ChatListSnapshot::Entry>& chats) {
+    reserveFor(chats);
+    add(chats);
+}
+
+std::optional<ChatSearchIndex>
+ChatSearchIndex::prepare(const std::vector<ChatListSnapshot::Entry>& chats, std::stop_token stop) {
+    constexpr std::size_t step = 4096;
+    ChatSearchIndex index;
+    index.reserveFor(chats);
+    const std::span<const ChatListSnapshot::Entry> all(chats);
+    for (std::size_t first = 0; first < all.size(); first += step) {
+        if (stop.stop_requested())
+            return std::nullopt;
+        index.add(all.subspan(first, std::min(step, all.size() - first)));
+    }
+    return index;
+}
+
+// A title's key has no more UTF-16 code units than the title has UTF-8 bytes, but for the rare
+// letters whose lower case is longer.
+void ChatSearchIndex::reserveFor(const std::vector<ChatListSnapshot::Entry>& chats) {
+    std::size_t bytes = 0;
+    for (const ChatListSnapshot::Entry& chat : chats)
+        bytes += chat.title.size();
+    keys_.reserve(bytes);
     ends_.reserve(chats.size());
+}
+
+void ChatSearchIndex::add(std::span<const ChatListSnapshot::Entry> chats) {
     for (const ChatListSnapshot::Entry& chat : chats) {
         appendSearchKey(keys_, chat.title);
         ends_.push_back(keys_.size());
     }
 }
 
+std::u16string_view ChatSearchIndex::key(std::size_t position) const {
+    const std::size_t start = position == 0 ? 0 : ends_[position - 1];
+    return std::u16string_view(keys_).substr(start, ends_[position] - start);
+}
+
 std::vector<std::size_t> ChatSearchIndex::matching(QStringView query) const {
+    // Parts of fewer titles would take longer to start than to search.
+    constexpr std::size_t smallestPart = 1 << 16;
+    const std::size_t parts = std::clamp<std::size_t>(ends_.size() / smallestPart, 1, coreCount());
+    const std::u16string_view wanted(query.utf16(), static_cast<std::size_t>(query.size()));
+    std::vector<std::vector<std::size_t>> found(parts);
+    runInParallel(parts, [&](std::size_t part) {
+        found[part] =
+            matchingIn(wanted, ends_.size() * part / parts, ends_.size() * (part + 1) / parts);
+    });
+    std::vector<std::size_t> rows = std::move(found.front());
+    for (std::size_t part = 1; part < parts; ++part)
+        rows.insert(rows.end(), found[part].begin(), found[part].end());
+    return rows;
+}
+
+std::vector<std::size_t> ChatSearchIndex::matchingIn(std::u16string_view query, std::size_t first,
+                                                     std::size_t end) const {
     std::vector<std::size_t> rows;
+    if (first == end)
+        return rows;
     // One scan over all keys at once is about twice as fast as a search in each key. A hit that
     // runs past the end of its key is no match, and neither can a later one in that key be.
-    const std::u16string_view keys(keys_);
-    const std::u16string_view wanted(query.utf16(), query.size());
-    std::size_t row = 0;
-    for (std::size_t at = keys.find(wanted); at != keys.npos; at = keys.find(wanted, at)) {
+    const std::size_t start = first == 0 ? 0 : ends_[first - 1];
+    const std::u16string_view keys = std::u16string_view(keys_).substr(0, ends_[end - 1]);
+    std::size_t row = first;
+    for (std::size_t at = keys.find(query, start); at != keys.npos; at = keys.find(query, at)) {
         while (ends_[row] <= at)
             ++row;
-        if (at + wanted.size() <= ends_[row])
+        if (at + query.size() <= ends_[row])
             rows.push_back(row);
         at = ends_[row++];
     }
+    return rows;
+}
+
+std::vector<std::size_t>
+ChatSearchIndex::matching(QStringView query, const std::vector<std::size_t>& candidates) const {
+    const std::u16string_view wanted(query.utf16(), static_cast<std::size_t>(query.size()));
+    std::vector<std::size_t> rows;
+    std::ranges::copy_if(candidates, std::back_inserter(rows), [&](std::size_t position) {
+        return key(position).find(wanted) != std::u16string_view::npos;
+    });
     return rows;
 }
 

@@ -5,7 +5,11 @@
 #include <QString>
 #include <QStringView>
 #include <cstddef>
+#include <optional>
+#include <span>
+#include <stop_token>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tovin {
@@ -20,9 +24,19 @@ public:
     // Prepares every title of `chats`; the index does not refer to `chats` afterwards.
     explicit ChatSearchIndex(const std::vector<ChatListSnapshot::Entry>& chats);
 
+    // The same on a thread that `stop` may ask to give up, which it does soon: no value then.
+    static std::optional<ChatSearchIndex> prepare(const std::vector<ChatListSnapshot::Entry>& chats,
+                                                  std::stop_token stop);
+
     // The positions in the indexed list, ascending, of the chats whose title's search key contains
-    // `query`, which must itself be a search key, and not empty.
+    // `query`, which must itself be a search key, and not empty. A long list is searched in parts,
+    // one a core.
     std::vector<std::size_t> matching(QStringView query) const;
+
+    // The same among `candidates` alone, ascending positions: all there are when the candidates
+    // are the matches of a query that `query` contains.
+    std::vector<std::size_t> matching(QStringView query,
+                                      const std::vector<std::size_t>& candidates) const;
 
     // The search key of `text`.
     static QString searchKey(QStringView text);
@@ -32,6 +46,13 @@ public:
     static QString query(QStringView searchText);
 
 private:
+    ChatSearchIndex() = default;
+    void reserveFor(const std::vector<ChatListSnapshot::Entry>& chats);
+    void add(std::span<const ChatListSnapshot::Entry> chats);
+    std::u16string_view key(std::size_t position) const;
+    std::vector<std::size_t> matchingIn(std::u16string_view query, std::size_t first,
+                                        std::size_t end) const;
+
     // Every title's search key, one after the other; title i ends where ends_[i] says.
     std::u16string keys_;
     std::vector<std::size_t> ends_;

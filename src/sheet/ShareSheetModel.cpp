@@ -7,13 +7,18 @@
 #include <QStringList>
 #include <QTextBoundaryFinder>
 #include <algorithm>
-#include <numeric>
+#include <stdexcept>
+#include <system_error>
 
 namespace tovin {
 
 namespace {
 
 constexpr int summaryTextCharacters = 80;
+
+// Lists of up to this many chats are searched at once, in a few milliseconds; longer ones beside
+// (see prepareSearch), so that no keystroke waits for a search.
+constexpr std::size_t searchedAtOnce = 250'000;
 
 bool isRegionalIndicator(char32_t c) {
     return c >= 0x1F1E6 && c <= 0x1F1FF;
@@ -70,17 +75,33 @@ bool isCaptionSpace(QChar c) {
 } // namespace
 
 ShareSheetModel::ShareSheetModel(std::shared_ptr<const Environment> environment,
-                                 std::shared_ptr<FileManager> fileManager, QObject* parent)
+                                 std::shared_ptr<FileManager> fileManager, Reading reading,
+                                 QObject* parent)
     : QAbstractTableModel(parent)
     , environment_(std::move(environment))
-    , fileManager_(std::move(fileManager)) {}
+    , fileManager_(std::move(fileManager))
+    , allChats_(std::make_shared<const std::vector<ChatListSnapshot::Entry>>()) {
+    const std::optional<std::filesystem::path> file =
+        SharedContainer::chatSnapshotURL(*environment_);
+    if (reading != Reading::ahead || !file)
+        return;
+    try {
+        chatsAhead_ = std::async(std::launch::async, [file = *file, fileManager = fileManager_] {
+            return ChatListSnapshot::read(file, *fileManager);
+        });
+    } catch (const std::system_error&) {
+        // No thread to read on: loadChats() reads.
+    }
+}
 
 void ShareSheetModel::loadChats() {
     const std::optional<std::filesystem::path> file =
         SharedContainer::chatSnapshotURL(*environment_);
     if (!file)
         return;
-    allChats_ = ChatListSnapshot::read(*file, *fileManager_);
+    searcher_.reset();
+    allChats_ = std::make_shared<const std::vector<ChatListSnapshot::Entry>>(
+        chatsAhead_.valid() ? chatsAhead_.get() : ChatListSnapshot::read(*file, *fileManager_));
     searchIndex_.reset();
     applyFilter(searchText_);
 }
@@ -88,18 +109,37 @@ void ShareSheetModel::loadChats() {
 void ShareSheetModel::applyFilter(const QString& searchText) {
     searchText_ = searchText;
     const QString query = ChatSearchIndex::query(searchText);
+    if (query.isEmpty())
+        return showFiltered(std::nullopt);
+    if (!searchIndex_ && searcher_)
+        searchIndex_ = searcher_->preparedIndex();
+    if (searcher_ && (!searchIndex_ || allChats_->size() > searchedAtOnce)) {
+        searcher_->search(query);
+        return;
+    }
+    if (!searchIndex_)
+        searchIndex_ = std::make_shared<const ChatSearchIndex>(*allChats_);
+    showFiltered(searchIndex_->matching(query));
+}
+
+void ShareSheetModel::prepareSearch() {
+    if (searcher_)
+        return;
+    searcher_ = std::make_unique<ChatSearcher>(
+        allChats_, this,
+        [this, chats = allChats_](const QString& query, std::vector<std::size_t> positions) {
+            // Answers for a list loaded since, or for a search text changed since, are dropped.
+            if (chats == allChats_ && query == ChatSearchIndex::query(searchText_))
+                showFiltered(std::move(positions));
+        });
+}
+
+void ShareSheetModel::showFiltered(std::optional<std::vector<std::size_t>> positions) {
     // A view forgets its selection when the model resets; a row it selects again, even while the
     // reset ends, is reported afterwards and stands.
     setSelectedRow(std::nullopt);
     beginResetModel();
-    if (query.isEmpty()) {
-        filteredChats_.resize(allChats_.size());
-        std::iota(filteredChats_.begin(), filteredChats_.end(), std::size_t{0});
-    } else {
-        if (!searchIndex_)
-            searchIndex_.emplace(allChats_);
-        filteredChats_ = searchIndex_->matching(query);
-    }
+    filteredChats_ = std::move(positions);
     endResetModel();
 }
 
@@ -125,15 +165,17 @@ std::optional<ChatListSnapshot::Entry> ShareSheetModel::selectedChat() const {
 }
 
 std::size_t ShareSheetModel::filteredCount() const {
-    return filteredChats_.size();
+    return filteredChats_ ? filteredChats_->size() : allChats_->size();
 }
 
 const ChatListSnapshot::Entry& ShareSheetModel::filteredChat(std::size_t row) const {
-    return allChats_[filteredChats_.at(row)];
+    if (row >= filteredCount())
+        throw std::out_of_range("no such row of the filtered chats");
+    return (*allChats_)[filteredChats_ ? (*filteredChats_)[row] : row];
 }
 
 const std::vector<ChatListSnapshot::Entry>& ShareSheetModel::allChats() const {
-    return allChats_;
+    return *allChats_;
 }
 
 QString ShareSheetModel::summary() const {

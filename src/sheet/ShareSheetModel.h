@@ -6,10 +6,12 @@
 #include "shared/Environment.h"
 #include "shared/FileManager.h"
 #include "sheet/ChatSearchIndex.h"
+#include "sheet/ChatSearcher.h"
 
 #include <QAbstractTableModel>
 #include <QString>
 #include <cstddef>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -25,8 +27,18 @@ class ShareSheetModel final : public QAbstractTableModel, public SharedContentOw
     Q_OBJECT
 
 public:
+    // When the first loadChats() reads the chat list snapshot.
+    enum class Reading {
+        // As it runs.
+        onLoad,
+        // From construction on, on a thread of its own, so that the reading and whatever comes
+        // before loadChats(), such as building a window, overlap.
+        ahead,
+    };
+
     ShareSheetModel(std::shared_ptr<const Environment> environment,
-                    std::shared_ptr<FileManager> fileManager, QObject* parent = nullptr);
+                    std::shared_ptr<FileManager> fileManager, Reading reading = Reading::onLoad,
+                    QObject* parent = nullptr);
 
     // Reads the chat list snapshot of the shared root into allChats() and filters it by the last
     // search text. Without a shared root nothing changes; a missing or unreadable snapshot is an
@@ -35,9 +47,17 @@ public:
 
     // Keeps the chats whose title contains the query made of `searchText` (see
     // ChatSearchIndex::query), every chat when the query is empty, in the order of allChats().
-    // The table is reset, so no row is selected until the view reports one. The first query that
-    // is not empty prepares every title for searching, once; loading never does.
+    // The table is reset, so no row is selected until the view reports one. A query that is not
+    // empty needs every title prepared for searching: the first such query prepares them, unless
+    // prepareSearch() does. After prepareSearch(), a long list, or one whose titles are still
+    // being prepared, is searched beside: the rows change when the search answers, unless the
+    // search text has changed by then. Loading never prepares the titles.
     void applyFilter(const QString& searchText);
+
+    // Prepares every title for searching on a thread of its own (see ChatSearcher), which from
+    // then on also searches a long list, so that no keystroke waits for either. Loading the chats
+    // again ends that, until this is called again.
+    void prepareSearch();
 
     // Takes the view's selected row, no value (or a negative row) meaning none, and recomputes
     // whether Send is enabled.
@@ -103,19 +123,25 @@ signals:
 
 private:
     void setSelectedRow(std::optional<int> row);
+    void showFiltered(std::optional<std::vector<std::size_t>> positions);
 
     std::shared_ptr<const Environment> environment_;
     std::shared_ptr<FileManager> fileManager_;
-    std::vector<ChatListSnapshot::Entry> allChats_;
-    // The filtered chats as positions in allChats_.
-    std::vector<std::size_t> filteredChats_;
-    // Built at the first query that is not empty: start-up never pays for it.
-    std::optional<ChatSearchIndex> searchIndex_;
+    // What Reading::ahead reads, until loadChats() takes it.
+    std::future<std::vector<ChatListSnapshot::Entry>> chatsAhead_;
+    // Shared with the thread that prepares them for searching.
+    std::shared_ptr<const std::vector<ChatListSnapshot::Entry>> allChats_;
+    // The filtered chats as positions in allChats_; no value when every chat passes.
+    std::optional<std::vector<std::size_t>> filteredChats_;
+    // Prepared beside, or at the first query that is not empty: start-up never pays for it.
+    std::shared_ptr<const ChatSearchIndex> searchIndex_;
     QString searchText_;
     std::optional<int> selectedRow_;
     SharedContent content_;
     QString summary_;
     QString errorLine_;
+    // Last, so that it is stopped before anything it answers to goes.
+    std::unique_ptr<ChatSearcher> searcher_;
 };
 
 } // namespace tovin

@@ -116,7 +116,8 @@ QAccessibleInterface* dialogInterface(const QString&, QObject* object) {
 
 ShareViewController::ShareViewController(SheetServices services, QWidget* parent)
     : QWidget(parent)
-    , model_(services.environment, services.fileManager)
+    // The chat list is read while the window is built.
+    , model_(services.environment, services.fileManager, ShareSheetModel::Reading::ahead)
     , flow_(model_, std::move(services))
     , cancelButton_(QStringLiteral("Cancel"))
     , sendButton_(QStringLiteral("Send"))
@@ -291,6 +292,15 @@ void ShareViewController::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void ShareViewController::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // The titles are prepared for searching once the first frame is out, so that neither it nor
+    // the first keystroke waits for them.
+    if (!firstFramePainted_)
+        QTimer::singleShot(0, &model_, &ShareSheetModel::prepareSearch);
+    firstFramePainted_ = true;
 }
 
 // Up and Down in the search field move the table's selection, so that search, arrows and Return

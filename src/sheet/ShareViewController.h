@@ -33,6 +33,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -64,6 +65,7 @@ private:
     TwoLineLabel errorLabel_;
     QProgressBar progressBar_;
     QTimer progressDelay_;
+    bool firstFramePainted_ = false;
 };
 
 } // namespace tovin

@@ -1,6 +1,9 @@
 #include "TestSupport.h"
 #include "intake/IntakeError.h"
+#include "intake/TemporaryImageFile.h"
 
+#include <QColor>
+#include <QColorSpace>
 #include <QImage>
 #include <QTimer>
 #include <cstddef>
@@ -108,6 +111,66 @@ TEST_F(Loaders, WriteAnImageAsAPNGAndBytesUnchangedEachToANewFileOfTheOwnersAlon
     const auto relative = std::get<QUrl>(load(image, {{LoadedItem{bytes}}}));
     EXPECT_TRUE(path(relative).is_absolute());
     EXPECT_TRUE(fs::equivalent(path(relative), path(imageFile(3, ""))));
+}
+
+// Rows of gradients and noise, opaque, in `format`.
+QImage noisyImage(int width, int height, QImage::Format format) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    std::uint32_t noise = 1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            noise = noise * 1664525 + 1013904223;
+            image.setPixel(x, y,
+                           qRgb((x + (noise >> 28)) & 255, y & 255, (x ^ y ^ noise >> 29) & 255));
+        }
+    }
+    return image.convertToFormat(format);
+}
+
+TEST_F(Loaders, WriteImagesLosslesslyWithTheirColourSpaceAndOpaqueOnesWithoutAlpha) {
+    QImage lastTranslucent = noisyImage(700, 1600, QImage::Format_ARGB32);
+    lastTranslucent.setPixel(699, 1599, qRgba(1, 2, 3, 4));
+    QImage premultiplied(256, 256, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x)
+            premultiplied.setPixel(x, y, qPremultiply(qRgba(x, 255 - x, (x * y) & 255, y)));
+    QImage wide = noisyImage(300'000, 2, QImage::Format_RGB32);
+    wide.setColorSpace(QColorSpace::DisplayP3);
+    wide.setDotsPerMeterX(5000);
+    wide.setDotsPerMeterY(2000);
+    QImage grey(3, 2, QImage::Format_Grayscale16);
+    for (int i = 0; i < 6; ++i) {
+        const auto level = static_cast<quint16>(9999 * i + 1);
+        grey.setPixelColor(i % 3, i / 3, QColor::fromRgba64(level, level, level));
+    }
+    const struct {
+        const char* name;
+        QImage image;
+        char colourType;
+    } rows[] = {
+        {"opaque, in several bands", noisyImage(700, 1600, QImage::Format_ARGB32), 2},
+        {"translucent in its last pixel alone", lastTranslucent, 6},
+        {"premultiplied", premultiplied, 6},
+        {"one row wider than a band, in Display P3", wide, 2},
+        {"one pixel wide", noisyImage(1, 3000, QImage::Format_RGB32), 2},
+        {"16 bits of grey, which Qt's writer keeps", grey, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::optional<QUrl> written = writeTemporaryImageFile(row.image, *files, *uuids);
+        ASSERT_TRUE(written);
+        const QByteArray bytes = QByteArray::fromStdString(files->readFile(path(*written)));
+        EXPECT_EQ(bytes.at(25), row.colourType);
+        const QImage decoded = QImage::fromData(bytes, "PNG");
+        const auto format = row.image.format() == QImage::Format_Grayscale16
+                                ? QImage::Format_RGBA64
+                                : QImage::Format_ARGB32;
+        EXPECT_EQ(decoded.convertToFormat(format), row.image.convertToFormat(format));
+        EXPECT_EQ(decoded.convertToFormat(row.image.format()), row.image);
+        EXPECT_EQ(decoded.colorSpace(), row.image.colorSpace());
+        EXPECT_EQ(decoded.dotsPerMeterX(), row.image.dotsPerMeterX());
+        EXPECT_EQ(decoded.dotsPerMeterY(), row.image.dotsPerMeterY());
+    }
 }
 
 // Hands out a file whose close reports a lost write, as a network file system may: from then on

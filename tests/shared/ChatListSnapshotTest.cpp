@@ -38,6 +38,13 @@ TEST(ChatListSnapshot, AcceptsEveryIntegralNumberInRangeExactly) {
         {"\xEF\xBB\xBF[{\"id\": 1, \"title\": \"\xC3\xA9t\xC3\xA9\"}]", {{1, "\xC3\xA9t\xC3\xA9"}}},
         {R"([{"\u0069d": 1, "title": "\ud83d\ude00", "x": [true, false, null, -1.5e-3, 1e400, {"": {}}]}])",
          {{1, "\xF0\x9F\x98\x80"}}},
+        // Signs, 18 and 19 digits; an escape at the end of a title and in a key; space after one.
+        {R"([{"id": -0, "title": "a\\"}, {"id": 123456789012345678, "t\u0069tle": "\"q\" "},
+             {"id": -999999999999999999, "title": "é"  }, {"id": 1234567890123456789, "title": ""}])",
+         {{0, "a\\"},
+          {123456789012345678, "\"q\" "},
+          {-999999999999999999, "é"},
+          {1234567890123456789, ""}}},
     };
     for (const auto& [json, entries] : cases)
         EXPECT_EQ(ChatListSnapshot::decode(json), entries) << json;
@@ -56,6 +63,8 @@ TEST(ChatListSnapshot, RejectsTheWholeListForOneBadElement) {
         "[{\"id\": 1, \"title\": \"a\0b\"}]"sv, "[{\"id\": 1, \"title\": \"\xFF\"}]",
         // Numbers that are not exactly an integer in range, or whose exponent overflows.
         R"([{"id": "3", "title": "a"}])", R"([{"id": 3.5, "title": "a"}])",
+        R"([{"id": -01, "title": "a"}])", R"([{"id": 1-2, "title": "a"}])",
+        R"([{"id": -, "title": "a"}])", R"([{"id": 12a, "title": "a"}])",
         R"([{"id": 3.0000000000000000001, "title": "a"}])",
         R"([{"id": 9223372036854775808, "title": "a"}])",
         R"([{"id": -9223372036854775809, "title": "a"}])",

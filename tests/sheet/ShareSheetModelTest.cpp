@@ -6,8 +6,12 @@
 #include "support/TemporaryFolder.h"
 
 #include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QStringList>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <string_view>
+#include <thread>
 
 void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
@@ -98,6 +102,82 @@ TEST(ShareSheetModel, SearchesSummarisesAndComposesByTheirTextRules) {
         }
         EXPECT_EQ(shown.join(u'|'), expected) << input.toStdString();
     }
+}
+
+// Long enough to be searched in parts, beside or not: what the sheet shows once a search has
+// answered is what a plain search of each title shows.
+TEST(ShareSheetModel, SearchesALongListBesideAndInPartsAsAPlainSearchWould) {
+    testing::TemporaryFolder home;
+    const auto environment = std::make_shared<testing::FakeEnvironment>();
+    environment->variables["HOME"] = home.path();
+    const auto disk = std::make_shared<PosixFileManager>();
+    const auto write = [&](std::size_t count, const char* prefix) {
+        std::vector<ChatListSnapshot::Entry> chats;
+        for (std::size_t i = 0; i < count; ++i)
+            chats.push_back({static_cast<std::int64_t>(i), prefix + std::to_string(i)});
+        ChatListSnapshot::write(chats, *SharedContainer::chatSnapshotURL(*environment), *disk);
+    };
+    const auto shown = [](const ShareSheetModel& model) {
+        std::vector<std::string> titles;
+        for (std::size_t row = 0; row < model.filteredCount(); ++row)
+            titles.push_back(model.filteredChat(row).title);
+        return titles;
+    };
+    const auto found = [](const ShareSheetModel& model, const std::string& query) {
+        std::vector<std::string> titles;
+        for (const ChatListSnapshot::Entry& chat : model.allChats())
+            if (chat.title.find(query) != std::string::npos)
+                titles.push_back(chat.title);
+        return titles;
+    };
+    write(300'000, "Chat ");
+    {
+        ShareSheetModel model(environment, disk);
+        model.loadChats();
+        model.prepareSearch();
+        model.applyFilter("1");
+        // Left while the titles are being prepared.
+    }
+    ShareSheetModel model(environment, disk);
+    model.loadChats();
+    for (const char* query : {"9", "99", "t 19", "19", "t"}) {
+        model.applyFilter(QString::fromLatin1(query));
+        EXPECT_EQ(shown(model), found(model, query)) << query;
+    }
+    model.applyFilter("");
+    model.prepareSearch();
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    model.applyFilter("1");
+    EXPECT_EQ(model.filteredCount(), 300'000u) << "the rows wait for the search";
+    ASSERT_TRUE(reset.wait(10000));
+    model.applyFilter("9");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    model.applyFilter("");
+    model.applyFilter("99");
+    ASSERT_TRUE(reset.wait(10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(reset.count(), 3) << "the search for 9, answered after the text changed, is shown";
+    for (const char* query : {"99", "t 19", "19", "t"}) {
+        if (std::string_view(query) != "99") {
+            const std::vector<std::string> before = shown(model);
+            model.applyFilter(QString::fromLatin1(query));
+            EXPECT_EQ(shown(model), before) << "the rows wait for the search";
+            ASSERT_TRUE(reset.wait(10000));
+        }
+        EXPECT_EQ(shown(model), found(model, query)) << query;
+    }
+
+    // Answers about a list that has since been loaded again are dropped.
+    model.applyFilter("");
+    write(1000, "Chat ");
+    model.loadChats();
+    model.prepareSearch();
+    model.applyFilter("2");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    write(3, "Group ");
+    model.loadChats();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown(model), std::vector<std::string>{"Group 2"});
 }
 
 } // namespace
