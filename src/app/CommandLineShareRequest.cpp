@@ -67,8 +67,11 @@ void CommandLineShareRequest::becomeReady() {
         diagnostics_ << "tovin-share: " << item.sentence().toStdString() << '\n';
     const QStringList& links = attachments_.links;
     for (qsizetype i = 0; i + 1 < links.size(); ++i)
-        diagnostics_ << "tovin-share: left out the link " << links[i].toStdString()
-                     << ": a share holds one link, the last one given\n";
+        diagnostics_ << "tovin-share: "
+                     << tr("left out the link %1: a share holds one link, the last one given")
+                            .arg(links[i])
+                            .toStdString()
+                     << '\n';
     diagnostics_.flush();
     nameLeftOutTexts();
 }
@@ -98,9 +101,16 @@ void CommandLineShareRequest::nameLeftOutTexts() {
 }
 
 void CommandLineShareRequest::nameLeftOutTexts(const QStringList& texts) {
-    for (qsizetype i = 1; i < texts.size(); ++i)
-        diagnostics_ << "tovin-share: left out the text " << texts[i].toStdString()
-                     << ": a share holds one text, the first one given\n";
+    for (qsizetype i = 1; i < texts.size(); ++i) {
+        const QString said =
+            texts[i] == QLatin1String(Attachments::standardInputText)
+                ? tr("left out the text from standard input: a share holds one text, the first "
+                     "one given")
+                //: %1 is a text's opening words in quotes
+                : tr("left out the text %1: a share holds one text, the first one given")
+                      .arg(texts[i]);
+        diagnostics_ << "tovin-share: " << said.toStdString() << '\n';
+    }
     diagnostics_.flush();
 }
 

@@ -3,6 +3,7 @@
 #include "app/ShareCommandLine.h"
 #include "intake/ShareRequest.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <functional>
 #include <optional>
@@ -22,6 +23,8 @@ namespace tovin::share {
 // shared, every link but the last and every text but the first, standard input's once it has
 // been read and found to be text.
 class CommandLineShareRequest final : public ShareRequest {
+    Q_DECLARE_TR_FUNCTIONS(CommandLineShareRequest)
+
 public:
     CommandLineShareRequest(std::optional<QString> text, Attachments attachments,
                             bool clipboardToCome, std::ostream& diagnostics);

@@ -3,6 +3,7 @@
 #include "shared/FileDescriptor.h"
 
 #include <QAccessible>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
 #include <QEvent>
@@ -26,6 +27,11 @@
 namespace tovin::share {
 
 namespace {
+
+// The context in which translators find this file's texts.
+struct DisplayProbe {
+    Q_DECLARE_TR_FUNCTIONS(DisplayProbe)
+};
 
 bool waylandCompositorAnswers(const Environment& environment) {
     // A connection handed down by the compositor cannot be tried without using it up.
@@ -92,14 +98,14 @@ std::variant<ReachableDisplay, QString>
 reach(const QString& platform, const Environment& environment, const QStringList& installed) {
     const QString name = platform.section(u':', 0, 0);
     if (!installed.contains(name.toLower()))
-        return QStringLiteral("Qt has no platform plugin \"%1\"").arg(name);
+        return DisplayProbe::tr("Qt has no platform plugin \"%1\"").arg(name);
     if (name == u"xcb") {
         if (auto display = xServerAnswers(platform, environment))
             return std::move(*display);
-        return QStringLiteral("DISPLAY names no X server that answers");
+        return DisplayProbe::tr("DISPLAY names no X server that answers");
     }
     if (name.startsWith(u"wayland") && !waylandCompositorAnswers(environment))
-        return QStringLiteral("WAYLAND_DISPLAY names no compositor that answers");
+        return DisplayProbe::tr("WAYLAND_DISPLAY names no compositor that answers");
     return ReachableDisplay(platform, {});
 }
 
@@ -192,9 +198,11 @@ std::variant<ReachableDisplay, QString> reachableDisplay(const Environment& envi
         reasons.append(std::get<QString>(display));
     }
     if (reasons.isEmpty())
-        reasons.append(QStringLiteral("QT_QPA_PLATFORM names no platform"));
+        reasons.append(DisplayProbe::tr("QT_QPA_PLATFORM names no platform"));
     reasons.removeDuplicates();
-    return QStringLiteral("no display to show the sheet on: ") + reasons.join(QStringLiteral("; "));
+    //: Between the reasons why no display could be reached
+    const QString separator = DisplayProbe::tr("; ");
+    return DisplayProbe::tr("no display to show the sheet on: %1").arg(reasons.join(separator));
 }
 
 std::unique_ptr<QApplication> startApplication(int& argc, char** argv, ReachableDisplay display,

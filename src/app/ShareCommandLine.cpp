@@ -7,6 +7,7 @@
 #include "shared/UTF8.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QMimeData>
@@ -23,7 +24,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const QString usage = QStringLiteral("tovin-share [--text TEXT] [--clipboard] [ITEM...]");
+// The context in which translators find this file's texts.
+struct ShareCommandLine {
+    Q_DECLARE_TR_FUNCTIONS(ShareCommandLine)
+};
+
+QString usage() {
+    //: The command line's form; TEXT and ITEM as the help names them
+    return ShareCommandLine::tr("tovin-share [--text TEXT] [--clipboard] [ITEM...]");
+}
 
 // A text's opening words, as standard error names a text that is left out.
 constexpr qsizetype namedTextCharacters = 40;
@@ -92,22 +101,25 @@ QString oneLine(QString text) {
 }
 
 Message misused(const QString& problem) {
-    return {QStringLiteral("tovin-share: %1\nusage: %2\nTry 'tovin-share --help' for more.\n")
-                .arg(problem, usage),
+    return {ShareCommandLine::tr("tovin-share: %1\nusage: %2\nTry 'tovin-share --help' for more.\n")
+                .arg(problem, usage()),
             misuse};
 }
 
+// Why a file cannot be shared, said after a colon.
 QString reason(int error) {
     static constexpr std::array<std::pair<int, const char*>, 6> reasons{{
-        {ENOENT, "it no longer exists"},
-        {EACCES, "permission was denied"},
-        {EPERM, "permission was denied"},
-        {ELOOP, "it is a link that leads nowhere"},
-        {ENOTDIR, "a folder on its path is a file"},
-        {ENAMETOOLONG, "its name or path is too long"},
+        {ENOENT, QT_TRANSLATE_NOOP("ShareCommandLine", "it no longer exists")},
+        {EACCES, QT_TRANSLATE_NOOP("ShareCommandLine", "permission was denied")},
+        {EPERM, QT_TRANSLATE_NOOP("ShareCommandLine", "permission was denied")},
+        {ELOOP, QT_TRANSLATE_NOOP("ShareCommandLine", "it is a link that leads nowhere")},
+        {ENOTDIR, QT_TRANSLATE_NOOP("ShareCommandLine", "a folder on its path is a file")},
+        {ENAMETOOLONG, QT_TRANSLATE_NOOP("ShareCommandLine", "its name or path is too long")},
     }};
     const auto known = std::ranges::find(reasons, error, &std::pair<int, const char*>::first);
-    return QString::fromLatin1(known != reasons.end() ? known->second : "it cannot be read");
+    return ShareCommandLine::tr(known != reasons.end()
+                                    ? known->second
+                                    : QT_TRANSLATE_NOOP("ShareCommandLine", "it cannot be read"));
 }
 
 // The last component of `path`, as the person knows the file.
@@ -136,22 +148,24 @@ bool isFilePlace(const QUrl& url) {
 
 QString helpText(const QCommandLineParser& parser) {
     QString text = parser.helpText();
-    text.replace(0, text.indexOf(u'\n'), QStringLiteral("Usage: ") + usage);
-    return text +
-           QStringLiteral(
-               "\nAn ITEM that cannot be shared (gone, unreadable, or in a place such as sftp:\n"
-               "or smb: that is not a folder of this computer) is left out, and the sheet and\n"
-               "standard error say so. With nothing to share, the sheet says\n"
-               "\"Nothing to share.\" and Send queues the caption alone. Once the share is\n"
-               "queued, its id is printed on standard output.\n\nExit status: 0 when the share "
-               "was queued, 1 when it "
-               "was cancelled (Cancel,\nEscape, or closing the window), 2 for a wrong "
-               "command line or when there is\nno display.\n");
+    text.replace(0, text.indexOf(u'\n'), ShareCommandLine::tr("Usage: %1").arg(usage()));
+    //: After the options, in lines of no more than 80 columns; "Nothing to share." as the
+    //: sheet says it
+    return text + ShareCommandLine::tr(
+                      "\nAn ITEM that cannot be shared (gone, unreadable, or in a place such as "
+                      "sftp:\nor smb: that is not a folder of this computer) is left out, and the "
+                      "sheet and\nstandard error say so. With nothing to share, the sheet says\n"
+                      "\"Nothing to share.\" and Send queues the caption alone. Once the share "
+                      "is\nqueued, its id is printed on standard output.\n\nExit status: 0 when "
+                      "the share was queued, 1 when it was cancelled (Cancel,\nEscape, or closing "
+                      "the window), 2 for a wrong command line or when there is\nno display.\n");
 }
 
 QString namedText(const QString& text) {
     const QString opening = oneLine(text.left(namedTextCharacters));
-    return QStringLiteral("“%1%2”").arg(opening, text.size() > opening.size() ? u"…" : u"");
+    const QString cut = text.size() > opening.size() ? QStringLiteral("…") : QString();
+    //: A text given to share, named by its opening words
+    return ShareCommandLine::tr("“%1”").arg(opening + cut);
 }
 
 // Files, links and what cannot be shared, as the attachments take them.
@@ -184,7 +198,7 @@ std::optional<std::pair<QByteArray, QString>> encodedImage(const QMimeData& data
 } // namespace
 
 QString LeftOut::sentence() const {
-    return QStringLiteral("Could not share “%1”: %2.").arg(name, reason);
+    return ShareCommandLine::tr("Could not share “%1”: %2.").arg(name, reason);
 }
 
 Item readURL(const QUrl& url) {
@@ -199,7 +213,7 @@ Item readURL(const QUrl& url) {
     const QString name = nameOf(path);
     return LeftOut{
         name.isEmpty() || name == u"/" ? oneLine(place) : name,
-        QStringLiteral("it is at %1, not in a folder of this computer").arg(oneLine(place))};
+        ShareCommandLine::tr("it is at %1, not in a folder of this computer").arg(oneLine(place))};
 }
 
 Item readItem(const std::string& argument) {
@@ -226,27 +240,32 @@ void Attachments::append(Attachments more) {
 
 std::variant<Arguments, Message> parse(const std::vector<std::string>& commandLine) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
+    //: In lines of no more than 80 columns
+    parser.setApplicationDescription(ShareCommandLine::tr(
         "Shares text, links, images and files with one of your tovin chats: pick the\n"
         "chat, add a caption if you like, and press Send. The share is queued for the\n"
         "tovin application."));
-    const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("The text to share."),
-                                  QStringLiteral("TEXT"));
+    const QCommandLineOption text(QStringLiteral("text"),
+                                  ShareCommandLine::tr("The text to share."),
+                                  //: The value of --text, as the command line's form names it
+                                  ShareCommandLine::tr("TEXT"));
     const QCommandLineOption clipboard(
         QStringLiteral("clipboard"),
-        QStringLiteral("Share what the clipboard holds too: an image, else its URLs, else its "
-                       "text."));
+        ShareCommandLine::tr(
+            "Share what the clipboard holds too: an image, else its URLs, else its text."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help."));
+                                  ShareCommandLine::tr("Show this help."));
     const QCommandLineOption versionOption(QStringLiteral("version"),
-                                           QStringLiteral("Show the version."));
+                                           ShareCommandLine::tr("Show the version."));
     parser.addOptions({text, clipboard, help, versionOption});
     parser.addPositionalArgument(
-        QStringLiteral("ITEM"),
-        QStringLiteral("One attachment each, in order: a file or folder; a URL (a file: URL is a "
-                       "file); or - for standard input: an image (PNG, JPEG, GIF, WebP...), UTF-8 "
-                       "text, or else a file named after its type, such as shared.pdf."),
-        QStringLiteral("[ITEM...]"));
+        //: One argument to share, as the command line's form names it
+        ShareCommandLine::tr("ITEM"),
+        ShareCommandLine::tr(
+            "One attachment each, in order: a file or folder; a URL (a file: URL is a file); or - "
+            "for standard input: an image (PNG, JPEG, GIF, WebP...), UTF-8 text, or else a file "
+            "named after its type, such as shared.pdf."),
+        ShareCommandLine::tr("[ITEM...]"));
 
     QStringList arguments;
     for (const std::string& argument : commandLine)
@@ -262,7 +281,7 @@ std::variant<Arguments, Message> parse(const std::vector<std::string>& commandLi
     Arguments parsed;
     const QStringList texts = parser.values(text);
     if (texts.size() > 1)
-        return misused(QStringLiteral("--text can be given once"));
+        return misused(ShareCommandLine::tr("--text can be given once"));
     if (!texts.isEmpty())
         parsed.text = readable(unescaped(texts.front()));
     parsed.clipboard = parser.isSet(clipboard);
@@ -270,7 +289,7 @@ std::variant<Arguments, Message> parse(const std::vector<std::string>& commandLi
     for (const QString& argument : parser.positionalArguments()) {
         Item item = readItem(unescaped(argument));
         if (std::holds_alternative<StandardInput>(item) && std::exchange(readsStandardInput, true))
-            return misused(QStringLiteral("standard input (-) can be shared once"));
+            return misused(ShareCommandLine::tr("standard input (-) can be shared once"));
         parsed.items.push_back(std::move(item));
     }
     return parsed;

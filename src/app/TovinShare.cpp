@@ -1,20 +1,24 @@
 #include "app/CommandLineShareRequest.h"
 #include "app/Display.h"
 #include "app/EndingSignals.h"
+#include "app/Locations.h"
 #include "app/SessionBus.h"
 #include "app/ShareCommandLine.h"
 #include "app/TemporaryFileRecorder.h"
 #include "intake/StreamItemProvider.h"
 #include "sheet/ShareViewController.h"
 #include "sheet/SheetServices.h"
+#include "sheet/Translation.h"
 
 #include <QClipboard>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <iostream>
 #include <unistd.h>
+#include <variant>
 
 namespace {
 
@@ -43,17 +47,39 @@ FileDescriptor standardInput() {
     return FileDescriptor(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
 }
 
-} // namespace
+// The context in which translators find this file's texts.
+struct TovinShare {
+    Q_DECLARE_TR_FUNCTIONS(TovinShare)
+};
 
-int main(int argc, char** argv) {
-    keepStandardStreamsOpen();
-    const auto parsed = share::parse(std::vector<std::string>(argv, argv + argc));
+// Where the translations are, beside this program wherever it was installed or built.
+std::filesystem::path translations() {
+    std::error_code unknown;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", unknown);
+    return program.parent_path() / share::translationsFromProgram;
+}
+
+// What the window starts from.
+struct Start {
+    share::Arguments arguments;
+    share::ReachableDisplay display;
+    bool busIsSilent;
+};
+
+// Reads the command line, then finds the display and asks the bus; what ends the run before
+// there is a window is said on standard output or error, and is the exit status.
+std::variant<Start, int> prepare(int& argc, char** argv, Translation& translation,
+                                 const Environment& environment) {
+    // Until the window's application can start on the display, one without a display holds the
+    // translation, so that even a usage error is in the person's language.
+    const QCoreApplication beforeTheWindow(argc, argv);
+    translation.install();
+    auto parsed = share::parse(std::vector<std::string>(argv, argv + argc));
     if (const auto* message = std::get_if<share::Message>(&parsed)) {
         (message->status == share::completed ? std::cout : std::cerr)
             << message->text.toStdString();
         return message->status;
     }
-    const ProcessEnvironment environment;
     auto display = share::reachableDisplay(environment);
     if (const auto* problem = std::get_if<QString>(&display)) {
         std::cerr << "tovin-share: " << problem->toStdString() << '\n';
@@ -61,13 +87,31 @@ int main(int argc, char** argv) {
     }
     const bool busIsSilent = share::sessionBusIsSilent(environment, busTimeout);
     if (busIsSilent)
-        std::cerr << "tovin-share: the session bus does not answer: going on without it, so "
-                     "tovin is not signalled and screen readers cannot follow the sheet\n";
+        std::cerr << "tovin-share: "
+                  << TovinShare::tr("the session bus does not answer: going on without it, so "
+                                    "tovin is not signalled and screen readers cannot follow the "
+                                    "sheet")
+                         .toStdString()
+                  << '\n';
+    return Start{std::get<share::Arguments>(std::move(parsed)),
+                 std::get<share::ReachableDisplay>(std::move(display)), busIsSilent};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    keepStandardStreamsOpen();
+    Translation translation(QLocale::system(), translations());
+    const ProcessEnvironment environment;
+    auto prepared = prepare(argc, argv, translation, environment);
+    if (const int* status = std::get_if<int>(&prepared))
+        return *status;
+    auto& [arguments, display, busIsSilent] = std::get<Start>(prepared);
 
     // Docks and task switchers find the window's entry, and so its name and icon, by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.brindlex.tovin.share"));
-    const auto application = share::startApplication(
-        argc, argv, std::move(std::get<share::ReachableDisplay>(display)), !busIsSilent);
+    const auto application = share::startApplication(argc, argv, std::move(display), !busIsSilent);
+    translation.install();
     share::EndingSignals endingSignals;
     SheetServices services = SheetServices::desktop(nullptr);
     const auto temporaryFiles =
@@ -75,7 +119,6 @@ int main(int argc, char** argv) {
     services.fileManager = temporaryFiles;
     if (busIsSilent)
         services.notifier = std::make_shared<Unheard>();
-    const auto& arguments = std::get<share::Arguments>(parsed);
     std::shared_ptr<StreamItemProvider> reading;
     auto request = std::make_shared<share::CommandLineShareRequest>(
         arguments.text,

@@ -1,5 +1,6 @@
 #include "sheet/EnqueueFailure.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <algorithm>
 #include <array>
@@ -13,36 +14,44 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The context in which translators find this file's texts.
+struct EnqueueFailure {
+    Q_DECLARE_TR_FUNCTIONS(EnqueueFailure)
+};
+
+// Why an item could not be saved, said after a colon, in plain words.
 QString reason(std::error_code error) {
     static constexpr std::array<std::pair<int, const char*>, 22> reasons{{
-        {ENOSPC, "the disk is full"},
-        {EDQUOT, "the disk quota is used up"},
-        {EACCES, "permission was denied"},
-        {EPERM, "permission was denied"},
-        {EROFS, "the disk is read-only"},
-        {ENOENT, "it no longer exists"},
-        {EIO, "the disk reported a read or write error"},
-        {ENOTSUP, "it is neither a file nor a folder"},
-        {EEXIST, "an item with that name is in the way"},
-        {ENAMETOOLONG, "its name or path is too long"},
-        {ELOOP, "it is a link that leads nowhere"},
-        {ENOTDIR, "a folder on its path is a file"},
-        {EISDIR, "it is a folder"},
-        {EFBIG, "it is too large"},
-        {EMFILE, "too many files are open"},
-        {ENFILE, "too many files are open"},
-        {ENOMEM, "the computer is out of memory"},
-        {EBUSY, "it is in use"},
-        {EILSEQ, "the text or the link is not valid Unicode"},
-        {EMSGSIZE, "the text is too long"},
-        {E2BIG, "it holds too many files"},
-        {EINVAL, "the disk does not accept it"},
+        {ENOSPC, QT_TRANSLATE_NOOP("EnqueueFailure", "the disk is full")},
+        {EDQUOT, QT_TRANSLATE_NOOP("EnqueueFailure", "the disk quota is used up")},
+        {EACCES, QT_TRANSLATE_NOOP("EnqueueFailure", "permission was denied")},
+        {EPERM, QT_TRANSLATE_NOOP("EnqueueFailure", "permission was denied")},
+        {EROFS, QT_TRANSLATE_NOOP("EnqueueFailure", "the disk is read-only")},
+        {ENOENT, QT_TRANSLATE_NOOP("EnqueueFailure", "it no longer exists")},
+        {EIO, QT_TRANSLATE_NOOP("EnqueueFailure", "the disk reported a read or write error")},
+        {ENOTSUP, QT_TRANSLATE_NOOP("EnqueueFailure", "it is neither a file nor a folder")},
+        {EEXIST, QT_TRANSLATE_NOOP("EnqueueFailure", "an item with that name is in the way")},
+        {ENAMETOOLONG, QT_TRANSLATE_NOOP("EnqueueFailure", "its name or path is too long")},
+        {ELOOP, QT_TRANSLATE_NOOP("EnqueueFailure", "it is a link that leads nowhere")},
+        {ENOTDIR, QT_TRANSLATE_NOOP("EnqueueFailure", "a folder on its path is a file")},
+        {EISDIR, QT_TRANSLATE_NOOP("EnqueueFailure", "it is a folder")},
+        {EFBIG, QT_TRANSLATE_NOOP("EnqueueFailure", "it is too large")},
+        {EMFILE, QT_TRANSLATE_NOOP("EnqueueFailure", "too many files are open")},
+        {ENFILE, QT_TRANSLATE_NOOP("EnqueueFailure", "too many files are open")},
+        {ENOMEM, QT_TRANSLATE_NOOP("EnqueueFailure", "the computer is out of memory")},
+        {EBUSY, QT_TRANSLATE_NOOP("EnqueueFailure", "it is in use")},
+        {EILSEQ, QT_TRANSLATE_NOOP("EnqueueFailure", "the text or the link is not valid Unicode")},
+        {EMSGSIZE, QT_TRANSLATE_NOOP("EnqueueFailure", "the text is too long")},
+        {E2BIG, QT_TRANSLATE_NOOP("EnqueueFailure", "it holds too many files")},
+        {EINVAL, QT_TRANSLATE_NOOP("EnqueueFailure", "the disk does not accept it")},
     }};
     const auto known = std::ranges::find_if(reasons, [&](const auto& entry) {
         return error == std::error_condition(entry.first, std::generic_category());
     });
-    return QString::fromLatin1(known != reasons.end() ? known->second
-                                                      : "something unexpected went wrong");
+    return EnqueueFailure::tr(
+        known != reasons.end()
+            ? known->second
+            : QT_TRANSLATE_NOOP("EnqueueFailure", "something unexpected went wrong"));
 }
 
 // The last component of `item`, which is how the user knows it.
@@ -68,7 +77,7 @@ bool concernsTheOutbox(const fs::path& outbox, const fs::filesystem_error& error
 }
 
 QString saveMessage(std::error_code error) {
-    return QStringLiteral("Could not save the share: %1.").arg(reason(error));
+    return EnqueueFailure::tr("Could not save the share: %1.").arg(reason(error));
 }
 
 QString fileSystemMessage(const fs::filesystem_error& error, const fs::path& outbox) {
@@ -79,13 +88,13 @@ QString fileSystemMessage(const fs::filesystem_error& error, const fs::path& out
     // link in a shared folder that holds it, naming that item alone; a copy that the disk does
     // not accept names its destination too.
     if (error.code() == std::errc::invalid_argument && error.path2().empty())
-        return QStringLiteral("Could not copy “%1”: tovin's shared folder cannot be shared into "
-                              "itself.")
+        return EnqueueFailure::tr(
+                   "Could not copy “%1”: tovin's shared folder cannot be shared into itself.")
             .arg(nameOf(error.path1()));
     if (concernsTheOutbox(outbox, error))
-        return QStringLiteral("Could not save the share in tovin's shared folder: %1.")
+        return EnqueueFailure::tr("Could not save the share in tovin's shared folder: %1.")
             .arg(reason(error.code()));
-    return QStringLiteral("Could not copy “%1”: %2.")
+    return EnqueueFailure::tr("Could not copy “%1”: %2.")
         .arg(nameOf(error.path1()), reason(error.code()));
 }
 
@@ -101,12 +110,13 @@ QString enqueueFailureMessage(std::exception_ptr failure, const fs::path& outbox
     } catch (const std::bad_alloc&) {
         return saveMessage(std::make_error_code(std::errc::not_enough_memory));
     } catch (...) {
-        return QStringLiteral("Could not save the share.");
+        return EnqueueFailure::tr("Could not save the share.");
     }
 }
 
 QString intakeLossMessage(std::error_code error) {
-    return QStringLiteral("Could not take in everything that was shared: %1.").arg(reason(error));
+    return EnqueueFailure::tr("Could not take in everything that was shared: %1.")
+        .arg(reason(error));
 }
 
 } // namespace tovin

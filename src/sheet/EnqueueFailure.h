@@ -9,8 +9,9 @@ namespace tovin {
 
 // The sentence the error line shows after queueing a share into `outbox` failed with `failure`:
 // what could not be done, naming the file concerned or tovin's shared folder, and why, in plain
-// English, such as: Could not copy “IMG_2041.HEIC”: the disk is full. It never holds a path of
-// the outbox, an error number or a library's own message. `failure` must not be null.
+// words of the application's language, such as: Could not copy “IMG_2041.HEIC”: the disk is
+// full. It never holds a path of the outbox, an error number or a library's own message.
+// `failure` must not be null.
 QString enqueueFailureMessage(std::exception_ptr failure, const std::filesystem::path& outbox);
 
 // The sentence the error line shows when the intake could not take in an item it was given, for

@@ -96,7 +96,7 @@ void ShareFlow::sendTo(const ChatListSnapshot::Entry& chat, const QString& capti
     const std::optional<fs::path> outbox =
         SharedContainer::ensureOutbox(*services_.environment, *services_.fileManager);
     if (!outbox) {
-        model_.setErrorLine(QString::fromUtf16(noSharedFolder));
+        model_.setErrorLine(tr("Could not reach tovin's shared folder."));
         setPhase(Phase::open);
         return;
     }

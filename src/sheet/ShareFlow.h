@@ -37,8 +37,6 @@ public:
     };
     Q_ENUM(Phase)
 
-    // The error line when the shared folder has no location.
-    static constexpr const char16_t* noSharedFolder = u"Could not reach tovin's shared folder.";
     static constexpr const char* hostURL = "tovin://share";
 
     // `model` must outlive the flow; every service but the request must be present.

@@ -221,15 +221,14 @@ const SharedContent& ShareSheetModel::sharedContent() const {
 void ShareSheetModel::updateSummary() {
     QStringList parts;
     if (content_.sharedText && !content_.sharedText->isEmpty())
-        parts.append(QStringLiteral("Text: ") + abbreviated(*content_.sharedText));
+        parts.append(tr("Text: %1").arg(abbreviated(*content_.sharedText)));
     if (content_.sharedURL && !content_.sharedURL->isEmpty())
-        parts.append(QStringLiteral("URL: ") + *content_.sharedURL);
-    if (!content_.sharedImageURLs.empty())
-        parts.append(QString::number(content_.sharedImageURLs.size()) +
-                     QStringLiteral(" image(s)"));
-    if (!content_.sharedFileURLs.empty())
-        parts.append(QString::number(content_.sharedFileURLs.size()) + QStringLiteral(" file(s)"));
-    summary_ = parts.isEmpty() ? QStringLiteral("Nothing to share.") : parts.join(u" · ");
+        parts.append(tr("URL: %1").arg(*content_.sharedURL));
+    if (const auto images = static_cast<int>(content_.sharedImageURLs.size()); images > 0)
+        parts.append(tr("%n image(s)", nullptr, images));
+    if (const auto files = static_cast<int>(content_.sharedFileURLs.size()); files > 0)
+        parts.append(tr("%n file(s)", nullptr, files));
+    summary_ = parts.isEmpty() ? tr("Nothing to share.") : parts.join(u" · ");
     emit summaryChanged(summary_);
     emit intakeFinished();
 }
@@ -260,7 +259,7 @@ QVariant ShareSheetModel::data(const QModelIndex& index, int role) const {
 QVariant ShareSheetModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (section != 0 || orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    return QStringLiteral("Chat");
+    return tr("Chat");
 }
 
 } // namespace tovin

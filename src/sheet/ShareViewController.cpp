@@ -119,8 +119,8 @@ ShareViewController::ShareViewController(SheetServices services, QWidget* parent
     // The chat list is read while the window is built.
     , model_(services.environment, services.fileManager, ShareSheetModel::Reading::ahead)
     , flow_(model_, std::move(services))
-    , cancelButton_(QStringLiteral("Cancel"))
-    , sendButton_(QStringLiteral("Send"))
+    , cancelButton_(tr("Cancel"))
+    , sendButton_(tr("Send"))
     , errorLabel_(TwoLineLabel::Role::alert) {
     QAccessible::installFactory(dialogInterface);
     loadView();
@@ -138,21 +138,21 @@ void ShareViewController::loadView() {
         {&errorLabel_, "errorLabel"},     {&progressBar_, "progressBar"}};
     for (const auto& [control, name] : names)
         control->setObjectName(QString::fromLatin1(name));
-    setWindowTitle(QStringLiteral("Share with tovin"));
+    setWindowTitle(tr("Share with tovin"));
     setFixedSize(sheetWidth, sheetHeight);
 
-    auto* title = new QLabel(QStringLiteral("Share with tovin"));
+    auto* title = new QLabel(tr("Share with tovin"));
     title->setObjectName(QStringLiteral("titleLabel"));
     title->setTextFormat(Qt::PlainText);
     title->setFont(systemFont(14, QFont::DemiBold));
     summaryLabel_.setFont(systemFont(11));
-    searchField_.setPlaceholderText(QStringLiteral("Search chats…"));
-    searchField_.setAccessibleName(QStringLiteral("Search chats"));
+    searchField_.setPlaceholderText(tr("Search chats…"));
+    searchField_.setAccessibleName(tr("Search chats"));
     searchField_.installEventFilter(this);
 
     tableView_.setModel(&model_);
     tableView_.setItemDelegate(&rowDelegate_);
-    tableView_.setAccessibleName(QStringLiteral("Chats"));
+    tableView_.setAccessibleName(tr("Chats"));
     tableView_.setAlternatingRowColors(true);
     tableView_.setSelectionBehavior(QAbstractItemView::SelectRows);
     tableView_.setSelectionMode(QAbstractItemView::SingleSelection);
@@ -166,7 +166,7 @@ void ShareViewController::loadView() {
     tableView_.horizontalHeader()->setStretchLastSection(true);
     tableView_.horizontalHeader()->setHighlightSections(false);
     chatsPlaceholder_.setObjectName(QStringLiteral("chatsPlaceholder"));
-    chatsPlaceholder_.setText(QStringLiteral("tovin has not shared its chats yet."));
+    chatsPlaceholder_.setText(tr("tovin has not shared its chats yet."));
     chatsPlaceholder_.setTextFormat(Qt::PlainText);
     chatsPlaceholder_.setWordWrap(true);
     chatsPlaceholder_.setAlignment(Qt::AlignCenter);
@@ -175,8 +175,8 @@ void ShareViewController::loadView() {
     placeholderLayout->setContentsMargins(margin, margin, margin, margin);
     placeholderLayout->addWidget(&chatsPlaceholder_);
 
-    captionField_.setPlaceholderText(QStringLiteral("Add a caption…"));
-    captionField_.setAccessibleName(QStringLiteral("Add a caption"));
+    captionField_.setPlaceholderText(tr("Add a caption…"));
+    captionField_.setAccessibleName(tr("Add a caption"));
     errorLabel_.setFont(systemFont(11));
     // Return on a focused Cancel presses Cancel; anywhere else it presses Send.
     cancelButton_.setAutoDefault(true);
@@ -211,7 +211,7 @@ void ShareViewController::loadView() {
 // progress bar stands before the buttons while it shows.
 QWidget* ShareViewController::buttonRow() {
     progressBar_.setFixedWidth(progressWidth);
-    progressBar_.setAccessibleName(QStringLiteral("Sending"));
+    progressBar_.setAccessibleName(tr("Sending"));
     progressBar_.hide();
     progressDelay_.setSingleShot(true);
     progressDelay_.setInterval(progressDelay);
@@ -383,7 +383,8 @@ void ShareViewController::showProgress(std::uintmax_t bytesDone, std::uintmax_t 
     progressBar_.setRange(0, progressSteps);
     progressBar_.setValue(static_cast<int>(progressSteps * static_cast<double>(done) /
                                            static_cast<double>(bytesTotal)));
-    progressBar_.setFormat(QStringLiteral("%1 of %2")
+    //: Bytes written of all to write: 1.5 MB of 20 MB
+    progressBar_.setFormat(tr("%1 of %2")
                                .arg(locale.formattedDataSize(static_cast<qint64>(done)),
                                     locale.formattedDataSize(static_cast<qint64>(bytesTotal))));
 }

@@ -43,7 +43,9 @@ for file in /usr/bin/tovin-share /usr/bin/tovin-host /usr/share/man/man1/tovin-s
     /usr/share/kio/servicemenus/com.brindlex.tovin.share.desktop \
     /usr/share/Thunar/sendto/com.brindlex.tovin.share.desktop \
     /usr/share/nemo/actions/com.brindlex.tovin.share.nemo_action \
-    /usr/share/nautilus-python/extensions/tovin_share.py; do
+    /usr/share/nautilus-python/extensions/tovin_share.py \
+    /usr/share/tovin-share/translations/tovin-share_de.qm \
+    /usr/share/tovin-share/translations/tovin-share_ar.qm; do
     holds "$runtime" "$file" || fail "the runtime package lacks $file"
 done
 for file in /usr/share/applications/com.brindlex.tovin.host.desktop '/usr/share/nautilus/.*' \
@@ -113,6 +115,8 @@ diff "$scratch/before" "$scratch/after" >&2 || fail "installing changed the prog
 [ "$(tovin-share --version)" = "tovin-share $(dpkg-deb -f "$runtime" Version)" ] ||
     fail "the package's version is not the program's"
 man -w tovin-share tovin-host >/dev/null || fail "the manual pages are not found"
+LANG=ar_EG.UTF-8 tovin-share --help | grep -q '^الاستخدام: tovin-share' ||
+    fail "tovin-share does not speak Arabic"
 for program in tovin-share tovin-host; do
     bash -c ". /usr/share/bash-completion/completions/$program && complete -p $program" \
         >/dev/null || fail "the completion of $program does not load"

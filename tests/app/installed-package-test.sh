@@ -52,6 +52,10 @@ for entry in "$share"/applications/*.desktop "$dolphin" "$thunar" "$share"/nemo/
         "$entry" || fail "$entry does not show the icon"
 done
 
+# The program finds its translations beside it, wherever the prefix is.
+LANG=de_DE.UTF-8 "$prefix/bin/tovin-share" --help | grep -q '„Nichts zu teilen.“' ||
+    fail "the installed tovin-share does not speak German"
+
 mkdir "$scratch/files"
 make_odd_files "$scratch/files"
 launch_entries "$share" "$prefix/bin/tovin-share" "$scratch/files"

@@ -111,6 +111,13 @@ x11)
     answers 2 "Missing value after '--text'" "$share" --text
     answers 2 "--text can be given once" "$share" --text a --text b
     answers 2 "standard input (-) can be shared once" "$share" - -
+    # In the person's language, from the translations beside the program; English before German
+    # among the languages asked for keeps English.
+    LANG=de_DE.UTF-8 "$share" --help >"$scratch/help" && has "$scratch/help" '„Nichts zu teilen.“' ||
+        fail "--help in German"
+    answers 2 "Aufruf: tovin-share" env LANG=de_DE.UTF-8 "$share" --bogus
+    answers 2 "usage: tovin-share" env LANGUAGE=en:de LANG=de_DE.UTF-8 "$share" --bogus
+    answers 2 "لا توجد شاشة لعرض النافذة عليها" env LANG=ar_EG.UTF-8 DISPLAY= "$share"
     : >"$XDG_RUNTIME_DIR/wayland-stale" # left behind by a compositor gone
     for display in DISPLAY= DISPLAY=:4711 WAYLAND_DISPLAY=wayland-stale QT_QPA_PLATFORM=bogus; do
         answers 2 "no display" env "$display" "$share"
@@ -164,6 +171,15 @@ HANDLER
         esac
         expect_status share 1
     done
+    # The window in Arabic is named in Arabic (which xdotool's search does not match).
+    start share env LANG=ar_EG.UTF-8 "$share" --text x
+    await xdotool search --onlyvisible --name 'tovin$'
+    window=$(xdotool search --onlyvisible --name 'tovin$')
+    [ "$(xdotool getwindowname "$window")" = "مشاركة عبر tovin" ] ||
+        fail "the window in Arabic is named $(xdotool getwindowname "$window")"
+    await focused
+    xdotool key Escape
+    expect_status share 1
     # Standard input that does not end: the sheet is there at once, reading on, and Escape or a
     # signal ends it. (Bytes past the first 16 KiB that cannot be text go to a file at once.)
     for way in escape TERM:143 HUP:129; do

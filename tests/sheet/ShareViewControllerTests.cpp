@@ -1,9 +1,11 @@
+#include "BuiltTranslations.h"
 #include "intake/ValueItemProvider.h"
 #include "shared/PosixFileManager.h"
 #include "shared/SharedContainer.h"
 #include "sheet/DBusNotifier.h"
 #include "sheet/EnqueueFailure.h"
 #include "sheet/ShareViewController.h"
+#include "sheet/Translation.h"
 #include "support/Fakes.h"
 #include "support/TemporaryFolder.h"
 
@@ -695,6 +697,64 @@ TEST(ShareViewController, SaysWhenTovinHasNotSharedItsChats) {
     EXPECT_EQ(window.buttons(), std::pair(false, true));
     EXPECT_EQ(window.label("errorLabel").wholeText(), "");
     EXPECT_GE(drawnContrast(window.sheet, placeholder), 4.5);
+}
+
+// The sheet in the language of the locale, counts in the forms their numbers take, the Arabic
+// sheet laid out from the right; a language without a translation keeps the English texts, and
+// their direction, although Qt has its own texts in it.
+TEST(ShareViewController, SpeaksTheLanguageOfItsLocaleInItsDirection) {
+    struct Row {
+        const char* locale;
+        Qt::LayoutDirection direction;
+        QStringList texts; // title, search, caption, Cancel, Send
+        QString summary;
+        QString errorLine;
+    };
+    const Row rows[] = {
+        {"de_DE",
+         Qt::LeftToRight,
+         {"Mit tovin teilen", "Chats durchsuchen …", "Begleittext hinzufügen", "Abbrechen",
+          "Senden"},
+         "Text: \u2068shared text\u2069 · Link: \u2068https://example.org/a?b\u2069 · "
+         "1\u00a0Bild · 2\u00a0Dateien",
+         "Speichern im gemeinsamen tovin-Ordner fehlgeschlagen: Der Datenträger ist voll."},
+        {"ar_EG",
+         Qt::RightToLeft,
+         {"مشاركة عبر tovin", "البحث في الدردشات…", "إضافة تعليق", "إلغاء", "إرسال"},
+         "النص: \u2068shared text\u2069 · الرابط: \u2068https://example.org/a?b\u2069 · "
+         "صورة واحدة · ملفان",
+         "تعذّر حفظ المشاركة في مجلد tovin المشترك: القرص ممتلئ."},
+        {"fa_IR",
+         Qt::LeftToRight,
+         {"Share with tovin", "Search chats…", "Add a caption", "Cancel", "Send"},
+         "Text: shared text · URL: https://example.org/a?b · 1 image(s) · 2 file(s)",
+         "Could not save the share in tovin's shared folder: the disk is full."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.locale);
+        Translation translation(QLocale(row.locale), builtTranslations);
+        translation.install();
+        Home home;
+        Window window(home, Items{{"shared text",
+                                   {home.file("a.png"), home.file("b.pdf"), home.file("c.pdf"),
+                                    makeURLProvider(QUrl("https://example.org/a?b"))}}});
+        EXPECT_TRUE(window.summaryShown());
+        auto& cancel = window.control<QPushButton>("cancelButton");
+        const QStringList texts{
+            window.sheet.windowTitle(), window.control<QLineEdit>("searchField").placeholderText(),
+            window.control("captionField").accessibleName(), cancel.text(), window.send().text()};
+        EXPECT_EQ(texts, row.texts);
+        EXPECT_EQ(window.label("summaryLabel").wholeText(), row.summary);
+        EXPECT_EQ(window.sheet.layoutDirection(), row.direction);
+        // Send stands at the end the sheet's lines end at.
+        EXPECT_EQ(window.send().x() < cancel.x(), row.direction == Qt::RightToLeft);
+        home.disk->full = true;
+        window.key(Qt::Key_Down);
+        window.key(Qt::Key_Return);
+        EXPECT_TRUE(window.settled());
+        EXPECT_EQ(window.label("errorLabel").wholeText(), row.errorLine);
+        QGuiApplication::setLayoutDirection(Qt::LeftToRight);
+    }
 }
 
 // Each title on one line, from the side where it begins and in its own direction: its final
