@@ -8,4 +8,4 @@ cd "$(dirname "$0")/.."
 scripts/install-dependencies.sh
 cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVIN_BUILD_TESTS=OFF
 cmake --build build/run -j "$(nproc)"
-data/demo-share.sh build/run/src/app build/run/demo-sheet.png
+data/demo-share.sh build/run/bin build/run/demo-sheet.png

@@ -1,4 +1,4 @@
-#include "app/SessionBus.h"
+#include "tovin-share/SessionBus.h"
 
 #include "shared/FileDescriptor.h"
 

@@ -1,6 +1,6 @@
-#include "app/DBusEnqueueSubscription.h"
-#include "app/HostCommands.h"
 #include "shared/PosixFileManager.h"
+#include "tovin-host/DBusEnqueueSubscription.h"
+#include "tovin-host/HostCommands.h"
 
 #include <iostream>
 #include <memory>

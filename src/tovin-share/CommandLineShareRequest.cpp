@@ -1,4 +1,4 @@
-#include "app/CommandLineShareRequest.h"
+#include "tovin-share/CommandLineShareRequest.h"
 
 #include "intake/TypeRegistry.h"
 

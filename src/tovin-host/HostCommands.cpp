@@ -1,4 +1,4 @@
-#include "app/HostCommands.h"
+#include "tovin-host/HostCommands.h"
 
 #include "shared/ChatListSnapshot.h"
 #include "shared/DecodeError.h"

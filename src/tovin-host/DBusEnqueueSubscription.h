@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/EnqueueSubscription.h"
+#include "tovin-host/EnqueueSubscription.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "app/TemporaryFileRecorder.h"
+#include "tovin-share/TemporaryFileRecorder.h"
 
 #include <system_error>
 

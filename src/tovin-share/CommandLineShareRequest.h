@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/ShareCommandLine.h"
 #include "intake/ShareRequest.h"
+#include "tovin-share/ShareCommandLine.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "app/HostCommands.h"
+#include "tovin-host/HostCommands.h"
 
 #include "shared/FileManagerWrapper.h"
 #include "shared/PosixFileManager.h"

@@ -1,4 +1,4 @@
-#include "app/DBusEnqueueSubscription.h"
+#include "tovin-host/DBusEnqueueSubscription.h"
 
 #include <dbus/dbus.h>
 #include <stdexcept>

@@ -1,8 +1,3 @@
-#include "app/CommandLineShareRequest.h"
-#include "app/Display.h"
-#include "app/SessionBus.h"
-#include "app/ShareCommandLine.h"
-#include "app/TemporaryFileRecorder.h"
 #include "intake/FileURL.h"
 #include "intake/StreamItemProvider.h"
 #include "intake/TypeRegistry.h"
@@ -10,6 +5,11 @@
 #include "shared/PosixFileManager.h"
 #include "support/Fakes.h"
 #include "support/TemporaryFolder.h"
+#include "tovin-share/CommandLineShareRequest.h"
+#include "tovin-share/Display.h"
+#include "tovin-share/SessionBus.h"
+#include "tovin-share/ShareCommandLine.h"
+#include "tovin-share/TemporaryFileRecorder.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/EnqueueSubscription.h"
 #include "shared/Environment.h"
 #include "shared/FileManager.h"
+#include "tovin-host/EnqueueSubscription.h"
 
 #include <functional>
 #include <iosfwd>

@@ -1,4 +1,4 @@
-#include "app/Display.h"
+#include "tovin-share/Display.h"
 
 #include "shared/FileDescriptor.h"
 

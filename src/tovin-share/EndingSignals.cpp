@@ -1,4 +1,4 @@
-#include "app/EndingSignals.h"
+#include "tovin-share/EndingSignals.h"
 
 #include <QCoreApplication>
 #include <array>

@@ -1,10 +1,10 @@
-#include "app/ShareCommandLine.h"
+#include "tovin-share/ShareCommandLine.h"
 
-#include "app/Version.h"
 #include "intake/FileURL.h"
 #include "intake/TypeRegistry.h"
 #include "intake/ValueItemProvider.h"
 #include "shared/UTF8.h"
+#include "shared/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,14 +1,14 @@
-#include "app/CommandLineShareRequest.h"
-#include "app/Display.h"
-#include "app/EndingSignals.h"
-#include "app/Locations.h"
-#include "app/SessionBus.h"
-#include "app/ShareCommandLine.h"
-#include "app/TemporaryFileRecorder.h"
 #include "intake/StreamItemProvider.h"
 #include "sheet/ShareViewController.h"
 #include "sheet/SheetServices.h"
 #include "sheet/Translation.h"
+#include "tovin-share/CommandLineShareRequest.h"
+#include "tovin-share/Display.h"
+#include "tovin-share/EndingSignals.h"
+#include "tovin-share/Locations.h"
+#include "tovin-share/SessionBus.h"
+#include "tovin-share/ShareCommandLine.h"
+#include "tovin-share/TemporaryFileRecorder.h"
 
 #include <QClipboard>
 #include <chrono>
