@@ -1,5 +1,6 @@
 #include "shared/ShareOutbox.h"
 
+#include "shared/PathComponent.h"
 #include "shared/UTF8.h"
 
 #include <algorithm>
@@ -30,14 +31,11 @@ constexpr std::size_t mostItemsFlushedOneByOne = 16;
 // Names a folder on its way out of the outbox.
 constexpr char removingPrefix[] = ".removing-";
 
-// The name a source is known by: its last path component, trailing separators aside. "." and
-// ".." name nothing that could be stored, so they count as no name.
-std::string lastPathComponent(const fs::path& source) {
-    std::string_view text = source.native();
-    while (text.size() > 1 && text.back() == '/')
-        text.remove_suffix(1);
-    const std::string_view name = text.substr(text.rfind('/') + 1);
-    if (name == "." || name == "..")
+// The name a source is stored by: its last path component. The root, "." and ".." name nothing
+// that could be stored, so they count as no name.
+std::string storedName(const fs::path& source) {
+    const std::string_view name = lastPathComponent(source.native());
+    if (name == "/" || name == "." || name == "..")
         return {};
     return std::string(name);
 }
@@ -151,7 +149,7 @@ ShareOutbox::nameAttachments(const std::vector<AttachmentSource>& attachments) c
     std::set<std::string> taken;
     for (const AttachmentSource& attachment : attachments) {
         // The manifest is UTF-8; the file system's names are bytes.
-        std::string name = detail::replacingInvalidUTF8(lastPathComponent(attachment.source));
+        std::string name = detail::replacingInvalidUTF8(storedName(attachment.source));
         if (name.empty())
             name = uuids_->newUUID();
         name = freeName(name, taken);

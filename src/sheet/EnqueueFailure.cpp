@@ -1,5 +1,7 @@
 #include "sheet/EnqueueFailure.h"
 
+#include "shared/PathComponent.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <algorithm>
@@ -56,11 +58,7 @@ QString reason(std::error_code error) {
 
 // The last component of `item`, which is how the user knows it.
 QString nameOf(const fs::path& item) {
-    std::string_view text = item.native();
-    while (text.size() > 1 && text.ends_with('/'))
-        text.remove_suffix(1);
-    if (text.size() > 1)
-        text = text.substr(text.rfind('/') + 1);
+    const std::string_view text = lastPathComponent(item.native());
     return QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 

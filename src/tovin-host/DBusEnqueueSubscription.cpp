@@ -1,5 +1,7 @@
 #include "tovin-host/DBusEnqueueSubscription.h"
 
+#include "shared/SharedContainer.h"
+
 #include <dbus/dbus.h>
 #include <stdexcept>
 #include <string>
@@ -8,13 +10,11 @@ namespace tovin::host {
 
 namespace {
 
-// The name of the host's notification, "com.brindlex.tovin.share.enqueue", as interface plus
-// member, on an object path spelled after the interface.
-constexpr const char* objectPath = "/com/brindlex/tovin/share";
-constexpr const char* interfaceName = "com.brindlex.tovin.share";
-constexpr const char* memberName = "enqueue";
-constexpr const char* matchRule = "type='signal',path='/com/brindlex/tovin/share',"
-                                  "interface='com.brindlex.tovin.share',member='enqueue'";
+std::string matchRule() {
+    return std::string("type='signal',path='") + SharedContainer::enqueueSignalPath +
+           "',interface='" + SharedContainer::enqueueSignalInterface + "',member='" +
+           SharedContainer::enqueueSignalMember + "'";
+}
 
 // libdbus's error record, freed on every path.
 class Error {
@@ -46,7 +46,7 @@ DBusEnqueueSubscription::DBusEnqueueSubscription() {
     if (!connection_)
         throw std::runtime_error(error.message());
     dbus_connection_set_exit_on_disconnect(connection_.get(), false);
-    dbus_bus_add_match(connection_.get(), matchRule, error.get());
+    dbus_bus_add_match(connection_.get(), matchRule().c_str(), error.get());
     if (error.isSet())
         throw std::runtime_error(error.message());
 }
@@ -56,8 +56,10 @@ bool DBusEnqueueSubscription::next() {
     for (;;) {
         // Messages read together wait in the queue: take them before blocking for more.
         while (DBusMessage* const message = dbus_connection_pop_message(connection)) {
-            const bool isEnqueue = dbus_message_is_signal(message, interfaceName, memberName) &&
-                                   dbus_message_has_path(message, objectPath);
+            const bool isEnqueue =
+                dbus_message_is_signal(message, SharedContainer::enqueueSignalInterface,
+                                       SharedContainer::enqueueSignalMember) &&
+                dbus_message_has_path(message, SharedContainer::enqueueSignalPath);
             dbus_message_unref(message);
             if (isEnqueue)
                 return true;

@@ -8,8 +8,7 @@ struct DBusConnection;
 
 namespace tovin::host {
 
-// The enqueue signal as libdbus hears it on the session bus: object path
-// "/com/brindlex/tovin/share", interface "com.brindlex.tovin.share", member "enqueue".
+// The enqueue signal as libdbus hears it on the session bus.
 class DBusEnqueueSubscription final : public EnqueueSubscription {
 public:
     // Connects to the session bus and subscribes; throws `std::runtime_error`, saying why, when

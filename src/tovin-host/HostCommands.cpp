@@ -2,6 +2,7 @@
 
 #include "shared/ChatListSnapshot.h"
 #include "shared/DecodeError.h"
+#include "shared/Printable.h"
 #include "shared/ShareOutbox.h"
 #include "shared/SharedContainer.h"
 
@@ -68,22 +69,6 @@ std::optional<fs::path> located(std::optional<fs::path> location, const Context&
     if (!location)
         failed(context, "HOME is not set, so tovin's shared folder cannot be found");
     return location;
-}
-
-// Text from other programs, made safe to show on one terminal line: control characters (C0, DEL
-// and C1, which can start escape sequences) become spaces.
-std::string printable(std::string_view text) {
-    std::string shown(text);
-    for (std::size_t i = 0; i < shown.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(shown[i]);
-        const auto next = i + 1 < shown.size() ? static_cast<unsigned char>(shown[i + 1]) : 0;
-        if (byte < 0x20 || byte == 0x7f) {
-            shown[i] = ' ';
-        } else if (byte == 0xc2 && next >= 0x80 && next <= 0x9f) {
-            shown.replace(i, 2, " ");
-        }
-    }
-    return shown;
 }
 
 std::string_view firstLine(std::string_view text) {
@@ -346,7 +331,9 @@ int watch(Arguments arguments, const Context& context) {
 
 // The host URL, as the share sheet opens it or a desktop may pass it on.
 bool isHostURL(std::string_view url) {
-    return url == "tovin://share" || url == "tovin://share/";
+    if (url.ends_with('/'))
+        url.remove_suffix(1);
+    return url == SharedContainer::hostURL;
 }
 
 int open(Arguments arguments, const Context& context) {

@@ -3,6 +3,8 @@
 #include "intake/FileURL.h"
 #include "intake/TypeRegistry.h"
 #include "intake/ValueItemProvider.h"
+#include "shared/PathComponent.h"
+#include "shared/Printable.h"
 #include "shared/UTF8.h"
 #include "shared/Version.h"
 
@@ -90,14 +92,9 @@ QString readable(const std::string& bytes) {
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-// On one line: control characters, which could move the terminal's cursor,
-// become spaces.
-QString oneLine(QString text) {
-    for (QChar& character : text) {
-        if (character.category() == QChar::Other_Control)
-            character = u' ';
-    }
-    return text;
+// On one line: control characters, which could move the terminal's cursor, become spaces.
+QString oneLine(const QString& text) {
+    return readable(printable(text.toStdString()));
 }
 
 Message misused(const QString& problem) {
@@ -124,12 +121,7 @@ QString reason(int error) {
 
 // The last component of `path`, as the person knows the file.
 QString nameOf(const fs::path& path) {
-    std::string_view text = path.native();
-    while (text.size() > 1 && text.ends_with('/'))
-        text.remove_suffix(1);
-    if (text.size() > 1)
-        text = text.substr(text.rfind('/') + 1);
-    return oneLine(readable(std::string(text)));
+    return readable(printable(lastPathComponent(path.native())));
 }
 
 // The file, when it is there and may be read: a folder must also be opened to be copied.
