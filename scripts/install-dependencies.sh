@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    nlohmann-json3-dev libsimdjson-dev uuid-dev zlib1g-dev
+    nlohmann-json3-dev libsimdjson-dev uuid-dev zlib1g-dev libcli11-dev
     qt6-base-dev qcoro-qt6-dev libgl-dev shared-mime-info qt6-wayland libxcb1-dev
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev

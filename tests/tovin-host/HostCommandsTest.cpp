@@ -148,7 +148,7 @@ TEST_F(HostCommandsTest, OutboxCleanDeletesOnlyOldLeftoversThatNoWriterHolds) {
     ASSERT_EQ(run("outbox clean --older-than 0s"), host::success) << err.str();
     EXPECT_EQ(out.str(), "removed " + (outbox() / "fresh").string() + '\n');
     writer.reset();
-    ASSERT_EQ(run("outbox clean --older-than 0s"), host::success) << err.str();
+    ASSERT_EQ(run("outbox clean --older-than=0s"), host::success) << err.str();
     EXPECT_EQ(out.str(), "removed " + (outbox() / "writing").string() + '\n');
 }
 

@@ -123,13 +123,15 @@ x11)
         answers 2 "no display" env "$display" "$share"
         [ "$(grep -c . "$scratch/answer")" -eq 1 ] || fail "$(cat "$scratch/answer")"
     done
-    for line in "" share "chats list extra" "outbox clean 1h" "open tovin://chat"; do
+    for line in "" share "chats list extra" "outbox clean 1h" "outbox remove -x" \
+        "open tovin://chat"; do
         answers 2 "usage: tovin-host" "$host" $line
     done
     for age in "" h -1h 1.5h 36525d 99999999999d; do
         answers 2 "usage: tovin-host" "$host" outbox clean --older-than $age
     done
     "$host" outbox list --json --help | grep -q '^usage: tovin-host outbox list' || fail "help"
+    "$host" outbox clean --version | grep -q '^tovin-host [0-9]' || fail "tovin-host --version"
     for line in "chats write -" "chats list" "outbox list" "outbox remove X" "outbox clean" \
         watch "open tovin://share"; do
         answers 1 "HOME is not set" env -u HOME "$host" $line
