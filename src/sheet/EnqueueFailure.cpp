@@ -1,6 +1,7 @@
 #include "sheet/EnqueueFailure.h"
 
 #include "shared/PathComponent.h"
+#include "shared/ShareOutbox.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -71,7 +72,7 @@ bool concernsTheOutbox(const fs::path& outbox, const fs::filesystem_error& error
     if (relative.empty() || *relative.begin() == "..")
         return false;
     return std::distance(relative.begin(), relative.end()) < 3 ||
-           *std::next(relative.begin()) != "attachments";
+           *std::next(relative.begin()) != ShareOutbox::attachmentsFolderName;
 }
 
 QString saveMessage(std::error_code error) {
