@@ -45,7 +45,7 @@ int chatsWrite(const std::string& source, const Context& context) {
         // /dev/stdin, for one, when standard input is a pipe: it could be read only once.
         const auto* fileError = dynamic_cast<const fs::filesystem_error*>(&error);
         const bool notAFile = fileError && fileError->code() == std::errc::not_supported;
-        context.err << "tovin-host: could not read " << name << ": "
+        context.err << program << ": could not read " << name << ": "
                     << (notAFile ? "not a regular file; use - for standard input" : reason(error))
                     << '\n';
         return misuse;
@@ -55,7 +55,7 @@ int chatsWrite(const std::string& source, const Context& context) {
     try {
         entries = ChatListSnapshot::decode(bytes);
     } catch (const DecodeError& error) {
-        context.err << "tovin-host: " << name << " is not a valid chat list: " << error.what()
+        context.err << program << ": " << name << " is not a valid chat list: " << error.what()
                     << "\nThe chat list was left as it was.\n";
         return misuse;
     }

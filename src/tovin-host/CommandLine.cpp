@@ -6,7 +6,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <iostream>
+#include <ostream>
 
 namespace tovin::host {
 
@@ -14,7 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view program = "tovin-host";
 const std::string versionLine = std::string(program) + ' ' + std::string(version);
 
 bool isGroup(const CLI::App& app) {
@@ -116,10 +115,10 @@ CLI::App& CommandLine::add(Command command, std::function<int()> run) {
     return *app;
 }
 
-const Command* CommandLine::command(const CLI::App& app) const {
-    const auto found = std::find_if(commands_.begin(), commands_.end(),
-                                    [&](const auto& entry) { return entry.first == &app; });
-    return found == commands_.end() ? nullptr : &found->second;
+const Command& CommandLine::command(const CLI::App& app) const {
+    return std::find_if(commands_.begin(), commands_.end(),
+                        [&](const auto& entry) { return entry.first == &app; })
+        ->second;
 }
 
 int CommandLine::run(std::span<const std::string_view> arguments) {
@@ -169,7 +168,7 @@ int CommandLine::misusedAt(const CLI::App& app, std::string_view problem) const 
 std::string CommandLine::usage(const CLI::App& app) const {
     if (isGroup(app))
         return words(app) + "COMMAND [ARGS...]";
-    const std::string synopsis = command(app)->synopsis;
+    const std::string synopsis = command(app).synopsis;
     std::string line = words(app);
     line.pop_back();
     return synopsis.empty() ? line : line + ' ' + synopsis;
@@ -178,7 +177,7 @@ std::string CommandLine::usage(const CLI::App& app) const {
 std::string CommandLine::help(const CLI::App& app) const {
     std::string text = "usage: " + std::string(program) + ' ' + usage(app) + "\n\n";
     if (!isGroup(app))
-        return text + std::string(command(app)->details) + optionList(app);
+        return text + std::string(command(app).details) + optionList(app);
     if (app.get_parent() == nullptr)
         text += "The host application's side of tovin's share contract: the chat list\n"
                 "and the outbox in the shared folder under $HOME, and the signal and the\n"

@@ -21,6 +21,9 @@ class ParseError;
 
 namespace tovin::host {
 
+// The program's name, which begins each of its messages.
+inline constexpr std::string_view program = "tovin-host";
+
 // What a command is called and says of itself, in its usage line and its help.
 struct Command {
     std::string_view group;
@@ -57,7 +60,8 @@ private:
     class Help;
 
     CLI::App& group(std::string_view name);
-    const Command* command(const CLI::App& app) const;
+    // Every command that `add` made is here, and every group.
+    const Command& command(const CLI::App& app) const;
     std::string problem(const CLI::App& app, const CLI::ParseError& error) const;
     int misusedAt(const CLI::App& app, std::string_view problem) const;
     std::string usage(const CLI::App& app) const;

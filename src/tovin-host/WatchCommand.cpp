@@ -29,7 +29,7 @@ int watch(const Context& context) {
     } catch (const std::exception& error) {
         return failed(context, "could not reach the session bus: " + std::string(error.what()));
     }
-    context.err << "tovin-host: waiting for new shares; Ctrl+C stops\n" << std::flush;
+    context.err << program << ": waiting for new shares; Ctrl+C stops\n" << std::flush;
 
     while (subscription->next()) {
         for (const ShareOutbox::PendingShare& share : shares->pending()) {
