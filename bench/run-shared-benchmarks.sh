@@ -15,7 +15,7 @@ set -- tovin-bench-outbox-enqueue tovin-bench-outbox-folder tovin-bench-outbox-b
     tovin-bench-chat-list-write tovin-bench-chat-list-read tovin-bench-outbox-pending
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTOVIN_BUILD_BENCHMARKS=ON \
-    -DTOVIN_BUILD_GUI=OFF -DTOVIN_BUILD_TESTS=OFF >/dev/null
+    -DTOVIN_BUILD_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j2 --target "$@"
 
 scratch=$(mktemp -d "${TOVIN_BENCH_DIR:-/var/tmp}/tovin-bench.XXXXXX")

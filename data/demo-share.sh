@@ -7,7 +7,7 @@
 # Usage: data/demo-share.sh [PROGRAM_FOLDER [SCREENSHOT]]
 set -eu
 data=$(cd "$(dirname "$0")" && pwd)
-programs=${1:-build/run/src/app}
+programs=${1:-build/run/bin}
 screenshot=${2:-demo-sheet.png}
 share=$programs/tovin-share
 host=$programs/tovin-host

@@ -4,7 +4,7 @@
 # Usage: docs/make-screenshots.sh [PROGRAM_FOLDER]
 set -eu
 docs=$(cd "$(dirname "$0")" && pwd)
-programs=${1:-build/run/src/app}
+programs=${1:-build/run/bin}
 . "$docs/../scripts/desktop-session.sh"
 
 private_home

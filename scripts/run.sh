@@ -6,6 +6,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-dependencies.sh
-cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVIN_BUILD_TESTS=OFF
+cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
 cmake --build build/run -j "$(nproc)"
-data/demo-share.sh build/run/src/app build/run/demo-sheet.png
+data/demo-share.sh build/run/bin build/run/demo-sheet.png

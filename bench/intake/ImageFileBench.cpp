@@ -5,6 +5,7 @@
 //
 //   image_file_bench [rounds]
 
+#include "intake/FileURL.h"
 #include "intake/TemporaryImageFile.h"
 #include "shared/PosixFileManager.h"
 
@@ -84,7 +85,7 @@ int runCase(const std::string& name, const fs::path& folder) {
             tovin::writeTemporaryImageFile(image, fileManager, uuids);
         if (!written)
             return 1;
-        file = written->toLocalFile().toStdString();
+        file = tovin::localPath(*written);
     }
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
     std::printf("%f %ld %ju\n", seconds.count(), peakResidentKilobytes(), fs::file_size(file));

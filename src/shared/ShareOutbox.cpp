@@ -1,5 +1,6 @@
 #include "shared/ShareOutbox.h"
 
+#include "shared/PathComponent.h"
 #include "shared/UTF8.h"
 
 #include <algorithm>
@@ -30,14 +31,11 @@ constexpr std::size_t mostItemsFlushedOneByOne = 16;
 // Names a folder on its way out of the outbox.
 constexpr char removingPrefix[] = ".removing-";
 
-// The name a source is known by: its last path component, trailing separators aside. "." and
-// ".." name nothing that could be stored, so they count as no name.
-std::string lastPathComponent(const fs::path& source) {
-    std::string_view text = source.native();
-    while (text.size() > 1 && text.back() == '/')
-        text.remove_suffix(1);
-    const std::string_view name = text.substr(text.rfind('/') + 1);
-    if (name == "." || name == "..")
+// The name a source is stored by: its last path component. The root, "." and ".." name nothing
+// that could be stored, so they count as no name.
+std::string storedName(const fs::path& source) {
+    const std::string_view name = lastPathComponent(source.native());
+    if (name == "/" || name == "." || name == "..")
         return {};
     return std::string(name);
 }
@@ -67,7 +65,7 @@ bool isWithin(const fs::path& inner, const fs::path& outer) {
 } // namespace
 
 std::vector<fs::path> ShareOutbox::PendingShare::attachmentURLs() const {
-    const fs::path attachments = folder / "attachments";
+    const fs::path attachments = folder / attachmentsFolderName;
     std::vector<fs::path> locations;
     locations.reserve(manifest.attachments.size());
     // Plain joining: a name that starts with "/" must not replace the folder.
@@ -94,7 +92,7 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
     refuseSources(attachments);
     std::string id = uuids_->newUUID();
     const fs::path entry = outboxURL_ / id;
-    const fs::path folder = entry / "attachments";
+    const fs::path folder = entry / attachmentsFolderName;
     std::vector<Manifest::Attachment> recorded = nameAttachments(attachments);
     refuseOversized(Manifest{chatId, text, url, recorded, longestTimestamp});
     std::uintmax_t bytesTotal = 0, bytesDone = 0;
@@ -118,7 +116,7 @@ std::string ShareOutbox::enqueue(std::int64_t chatId, const std::optional<std::s
             fileManager_->copyItem(attachments[i].source, folder / recorded[i].filename, copied);
         flushCopies(entry, !attachments.empty());
         const Manifest manifest{chatId, text, url, std::move(recorded), Timestamp(clock_->now())};
-        fileManager_->writeFile(entry / "manifest.json", manifest.encode(), WriteMode::atomic);
+        fileManager_->writeFile(entry / manifestFileName, manifest.encode(), WriteMode::atomic);
     } catch (...) {
         abandon(entry);
         throw;
@@ -151,7 +149,7 @@ ShareOutbox::nameAttachments(const std::vector<AttachmentSource>& attachments) c
     std::set<std::string> taken;
     for (const AttachmentSource& attachment : attachments) {
         // The manifest is UTF-8; the file system's names are bytes.
-        std::string name = detail::replacingInvalidUTF8(lastPathComponent(attachment.source));
+        std::string name = detail::replacingInvalidUTF8(storedName(attachment.source));
         if (name.empty())
             name = uuids_->newUUID();
         name = freeName(name, taken);
@@ -239,13 +237,13 @@ bool ShareOutbox::isLeftover(const fs::path& child) const {
         return true;
     // Other hidden items are not the outbox's to delete.
     return !name.starts_with('.') && fileManager_->isDirectory(child) &&
-           !fileManager_->modificationDate(child / "manifest.json");
+           !fileManager_->modificationDate(child / manifestFileName);
 }
 
 void ShareOutbox::abandon(const fs::path& entry) const {
     // The manifest goes first, in one step that needs no free space, so that what is left of an
     // entry whose deletion fails part-way is never listed.
-    for (const fs::path& item : {entry / "manifest.json", entry}) {
+    for (const fs::path& item : {entry / manifestFileName, entry}) {
         try {
             fileManager_->removeItem(item);
         } catch (const std::exception&) {
@@ -268,7 +266,7 @@ std::vector<ShareOutbox::PendingShare> ShareOutbox::pending() const {
             continue;
         try {
             Manifest manifest = Manifest::decode(
-                fileManager_->readFile(child / "manifest.json", maximumManifestSize));
+                fileManager_->readFile(child / manifestFileName, maximumManifestSize));
             shares.push_back({child.filename().native(), child, std::move(manifest)});
         } catch (const std::exception&) {
             // Not complete, or not a share: another pass may find it whole.

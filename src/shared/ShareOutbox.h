@@ -21,6 +21,10 @@ namespace tovin {
 // The value binds an outbox folder to a file manager; copies share the file manager.
 class ShareOutbox {
 public:
+    // What an entry folder holds.
+    static constexpr char manifestFileName[] = "manifest.json";
+    static constexpr char attachmentsFolderName[] = "attachments";
+
     // A point in time as milliseconds since 1970, the form the manifest stores it in.
     using Timestamp = std::chrono::sys_time<std::chrono::duration<double, std::milli>>;
 

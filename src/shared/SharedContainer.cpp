@@ -4,6 +4,20 @@ namespace tovin::SharedContainer {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// A host that listens for the notification's name hears the signal's interface and member.
+constexpr bool signalSpellsTheNotificationName() {
+    const std::string_view name = didEnqueueNotification;
+    const std::string_view interface = enqueueSignalInterface;
+    const std::string_view member = enqueueSignalMember;
+    return name.size() == interface.size() + 1 + member.size() && name.starts_with(interface) &&
+           name[interface.size()] == '.' && name.ends_with(member);
+}
+static_assert(signalSpellsTheNotificationName());
+
+} // namespace
+
 std::optional<fs::path> root(const Environment& environment) {
     const std::optional<std::string> home = environment.variable("HOME");
     if (!home)

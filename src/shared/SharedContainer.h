@@ -16,6 +16,16 @@ inline constexpr std::string_view appGroupIdentifier = "group.com.brindlex.tovin
 inline constexpr std::string_view extensionBundleIdentifier = "com.brindlex.tovin.share";
 inline constexpr std::string_view didEnqueueNotification = "com.brindlex.tovin.share.enqueue";
 
+// The enqueue notification as a signal on the session bus, with no arguments: its interface and
+// member spell `didEnqueueNotification`, on an object path spelled after the interface. Arrays,
+// so that libdbus and Qt take them as they are.
+inline constexpr char enqueueSignalPath[] = "/com/brindlex/tovin/share";
+inline constexpr char enqueueSignalInterface[] = "com.brindlex.tovin.share";
+inline constexpr char enqueueSignalMember[] = "enqueue";
+
+// The URL that the share sheet opens after each share it queued, for the host application.
+inline constexpr char hostURL[] = "tovin://share";
+
 // HOME/Library/Containers/com.brindlex.tovin.share/Data/Documents
 std::optional<std::filesystem::path> root(const Environment& environment);
 

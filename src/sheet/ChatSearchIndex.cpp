@@ -1,6 +1,7 @@
 #include "sheet/ChatSearchIndex.h"
 
 #include "intake/Parallel.h"
+#include "sheet/Trimmed.h"
 
 #include <algorithm>
 #include <iterator>
@@ -125,11 +126,7 @@ QString ChatSearchIndex::searchKey(QStringView text) {
 }
 
 QString ChatSearchIndex::query(QStringView searchText) {
-    while (!searchText.isEmpty() && isQuerySpace(searchText.front()))
-        searchText = searchText.sliced(1);
-    while (!searchText.isEmpty() && isQuerySpace(searchText.back()))
-        searchText.chop(1);
-    return searchKey(searchText);
+    return searchKey(trimmed(searchText, isQuerySpace));
 }
 
 } // namespace tovin

@@ -4,7 +4,6 @@
 
 #include <QCoro/QCoroProcess>
 #include <QProcess>
-#include <string_view>
 
 namespace tovin {
 
@@ -12,17 +11,6 @@ namespace {
 
 // How long a post waits for the bus; a bus that slow delays closing the sheet.
 constexpr int postTimeout = 2000;
-
-// A host listens for the enqueue notification's name: the interface and the member, joined by a
-// dot.
-constexpr bool spellsTheNotificationName() {
-    const std::string_view name = SharedContainer::didEnqueueNotification;
-    const std::string_view interface = DBusNotifier::interface;
-    const std::string_view member = DBusNotifier::member;
-    return name.size() == interface.size() + 1 + member.size() && name.starts_with(interface) &&
-           name[interface.size()] == '.' && name.ends_with(member);
-}
-static_assert(spellsTheNotificationName());
 
 } // namespace
 
@@ -34,8 +22,9 @@ QCoro::Task<> DBusNotifier::post() {
     sender.setProgram(QStringLiteral("dbus-send"));
     sender.setArguments(
         {QStringLiteral("--session"), QStringLiteral("--type=signal"),
-         QString::fromLatin1(objectPath),
-         QStringLiteral("%1.%2").arg(QString::fromLatin1(interface), QString::fromLatin1(member))});
+         QString::fromLatin1(SharedContainer::enqueueSignalPath),
+         QStringLiteral("%1.%2").arg(QString::fromLatin1(SharedContainer::enqueueSignalInterface),
+                                     QString::fromLatin1(SharedContainer::enqueueSignalMember))});
     sender.setStandardInputFile(QProcess::nullDevice());
     sender.setStandardOutputFile(QProcess::nullDevice());
     sender.setStandardErrorFile(QProcess::nullDevice());

@@ -4,15 +4,10 @@
 
 namespace tovin {
 
-// Announces a share with a signal on a D-Bus message bus: object path "/com/brindlex/tovin/share",
-// interface "com.brindlex.tovin.share", member "enqueue", no arguments. The interface and the
-// member together spell the enqueue notification's name.
+// Announces a share with the enqueue signal on the session bus (`SharedContainer`'s
+// `enqueueSignalPath`, `enqueueSignalInterface` and `enqueueSignalMember`).
 class DBusNotifier final : public Notifier {
 public:
-    static constexpr const char* objectPath = "/com/brindlex/tovin/share";
-    static constexpr const char* interface = "com.brindlex.tovin.share";
-    static constexpr const char* member = "enqueue";
-
     // Posts on the session bus, which it first reaches when it posts, so that opening the sheet
     // never waits for the bus. Ends once the bus has the signal, so that a process exiting right
     // after loses nothing, and after two seconds at most when the bus does not answer; the event

@@ -1,5 +1,8 @@
 #include "sheet/EnqueueFailure.h"
 
+#include "shared/PathComponent.h"
+#include "shared/ShareOutbox.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <algorithm>
@@ -56,11 +59,7 @@ QString reason(std::error_code error) {
 
 // The last component of `item`, which is how the user knows it.
 QString nameOf(const fs::path& item) {
-    std::string_view text = item.native();
-    while (text.size() > 1 && text.ends_with('/'))
-        text.remove_suffix(1);
-    if (text.size() > 1)
-        text = text.substr(text.rfind('/') + 1);
+    const std::string_view text = lastPathComponent(item.native());
     return QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 
@@ -73,7 +72,7 @@ bool concernsTheOutbox(const fs::path& outbox, const fs::filesystem_error& error
     if (relative.empty() || *relative.begin() == "..")
         return false;
     return std::distance(relative.begin(), relative.end()) < 3 ||
-           *std::next(relative.begin()) != "attachments";
+           *std::next(relative.begin()) != ShareOutbox::attachmentsFolderName;
 }
 
 QString saveMessage(std::error_code error) {

@@ -160,7 +160,7 @@ QCoro::Task<> ShareFlow::finishWrite(QFuture<Written> writing, fs::path outboxUR
     co_await notifier->post();
     if (!alive)
         co_return;
-    services_.urlOpener->open(QUrl(hostURL));
+    services_.urlOpener->open(QUrl(QString::fromLatin1(SharedContainer::hostURL)));
     setPhase(Phase::sent);
     if (services_.request)
         services_.request->complete(written.id);

@@ -37,8 +37,6 @@ public:
     };
     Q_ENUM(Phase)
 
-    static constexpr const char* hostURL = "tovin://share";
-
     // `model` must outlive the flow; every service but the request must be present.
     ShareFlow(ShareSheetModel& model, SheetServices services, QObject* parent = nullptr);
 

@@ -3,6 +3,7 @@
 #include "shared/SharedContainer.h"
 #include "sheet/EnqueueFailure.h"
 #include "sheet/TextPrefix.h"
+#include "sheet/Trimmed.h"
 
 #include <QStringList>
 #include <QTextBoundaryFinder>
@@ -202,12 +203,7 @@ std::optional<QString> ShareSheetModel::composeText(const std::optional<QString>
 }
 
 QString ShareSheetModel::trimmedCaption(const QString& caption) {
-    QStringView text(caption);
-    while (!text.isEmpty() && isCaptionSpace(text.front()))
-        text = text.sliced(1);
-    while (!text.isEmpty() && isCaptionSpace(text.back()))
-        text.chop(1);
-    return text.toString();
+    return trimmed(caption, isCaptionSpace).toString();
 }
 
 SharedContent& ShareSheetModel::sharedContent() {

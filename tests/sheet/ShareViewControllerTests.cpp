@@ -37,7 +37,8 @@ using Items = std::vector<InputItem>;
 using Log = std::vector<std::string>;
 using Kind = ShareOutbox::Manifest::Attachment::Kind;
 
-const Log sent{"post", "open tovin://share", "complete"};
+const std::string openHostURL = std::string("open ") + SharedContainer::hostURL;
+const Log sent{"post", openHostURL, "complete"};
 const Log cancelled{"cancel NSCocoaErrorDomain 3072"};
 
 // A dbus-daemon of the test's own that is the session bus of the test's process, and of the
@@ -48,8 +49,9 @@ class PrivateSessionBus final : public QObject {
 public:
     PrivateSessionBus()
         : connection_(QDBusConnection::connectToBus(start(daemon_), name)) {
-        connection_.connect({}, DBusNotifier::objectPath, DBusNotifier::interface,
-                            DBusNotifier::member, this, SLOT(count()));
+        connection_.connect({}, SharedContainer::enqueueSignalPath,
+                            SharedContainer::enqueueSignalInterface,
+                            SharedContainer::enqueueSignalMember, this, SLOT(count()));
     }
     ~PrivateSessionBus() override {
         QDBusConnection::disconnectFromBus(name);
@@ -362,7 +364,7 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
         ASSERT_TRUE(window.settled());
         window.sheet.close();
     };
-    const Log sentAlone{"post", "open tovin://share"};
+    const Log sentAlone{"post", openHostURL};
     const char* full = "Could not save the share in tovin's shared folder: the disk is full.";
     struct Case {
         const char* what;
