@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTextBoundaryFinder>
 #include <algorithm>
+#include <sched.h>
 #include <stdexcept>
 #include <system_error>
 
@@ -62,6 +63,21 @@ std::optional<qsizetype> endOfCharacters(const QString& text, int count) {
     }
 }
 
+// Moves the calling thread off `core` when it runs there and the process may run on another. A
+// new thread tends to start on the core of the thread that made it and to take that core from it
+// for as long as it runs, while another core idles.
+void leaveCore(int core) {
+    cpu_set_t allowed;
+    if (core < 0 || core >= CPU_SETSIZE || sched_getcpu() != core ||
+        sched_getaffinity(0, sizeof allowed, &allowed) != 0 || CPU_COUNT(&allowed) < 2)
+        return;
+    cpu_set_t elsewhere = allowed;
+    CPU_CLR(core, &elsewhere);
+    // Once moved, the thread stays where it is with every core allowed again.
+    if (sched_setaffinity(0, sizeof elsewhere, &elsewhere) == 0)
+        sched_setaffinity(0, sizeof allowed, &allowed);
+}
+
 QString abbreviated(const QString& text) {
     const std::optional<qsizetype> end = endOfCharacters(text, summaryTextCharacters);
     return end ? text.first(*end) + u'…' : text;
@@ -86,7 +102,10 @@ ShareSheetModel::ShareSheetModel(std::shared_ptr<const Environment> environment,
     if (reading != Reading::ahead || !file)
         return;
     try {
-        chatsAhead_ = std::async(std::launch::async, [file = *file, fileManager = fileManager_] {
+        // Read on another core than the main thread's, which builds the window meanwhile.
+        chatsAhead_ = std::async(std::launch::async, [file = *file, fileManager = fileManager_,
+                                                      mainCore = sched_getcpu()] {
+            leaveCore(mainCore);
             return ChatListSnapshot::read(file, *fileManager);
         });
     } catch (const std::system_error&) {

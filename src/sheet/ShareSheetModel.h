@@ -31,8 +31,9 @@ public:
     enum class Reading {
         // As it runs.
         onLoad,
-        // From construction on, on a thread of its own, so that the reading and whatever comes
-        // before loadChats(), such as building a window, overlap.
+        // From construction on, on a thread of its own and on another core than the constructing
+        // thread's where the process may use one, so that the reading and whatever comes before
+        // loadChats(), such as building a window, overlap.
         ahead,
     };
 
