@@ -102,12 +102,15 @@ ShareSheetModel::ShareSheetModel(std::shared_ptr<const Environment> environment,
     if (reading != Reading::ahead || !file)
         return;
     try {
-        // Read on another core than the main thread's, which builds the window meanwhile.
-        chatsAhead_ = std::async(std::launch::async, [file = *file, fileManager = fileManager_,
-                                                      mainCore = sched_getcpu()] {
-            leaveCore(mainCore);
-            return ChatListSnapshot::read(file, *fileManager);
-        });
+        // Read on another core than the main thread's, which builds the window meanwhile, unless
+        // loadChats() has begun reading by the time that core takes the thread.
+        chatsAhead_ =
+            std::async(std::launch::async, [file = *file, fileManager = fileManager_,
+                                            begun = readingBegun_, mainCore = sched_getcpu()] {
+                leaveCore(mainCore);
+                return begun->exchange(true) ? std::vector<ChatListSnapshot::Entry>()
+                                             : ChatListSnapshot::read(file, *fileManager);
+            });
     } catch (const std::system_error&) {
         // No thread to read on: loadChats() reads.
     }
@@ -119,10 +122,20 @@ void ShareSheetModel::loadChats() {
     if (!file)
         return;
     searcher_.reset();
-    allChats_ = std::make_shared<const std::vector<ChatListSnapshot::Entry>>(
-        chatsAhead_.valid() ? chatsAhead_.get() : ChatListSnapshot::read(*file, *fileManager_));
+    allChats_ = std::make_shared<const std::vector<ChatListSnapshot::Entry>>(takeChats(*file));
     searchIndex_.reset();
     applyFilter(searchText_);
+}
+
+std::vector<ChatListSnapshot::Entry> ShareSheetModel::takeChats(const std::filesystem::path& file) {
+    if (chatsAhead_.valid()) {
+        if (readingBegun_->exchange(true))
+            return chatsAhead_.get();
+        // The reading thread has not begun, as when no core has been free for it: waiting for it
+        // could take longer than the read.
+        unusedReading_ = std::move(chatsAhead_);
+    }
+    return ChatListSnapshot::read(file, *fileManager_);
 }
 
 void ShareSheetModel::applyFilter(const QString& searchText) {

@@ -10,6 +10,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <atomic>
 #include <cstddef>
 #include <future>
 #include <memory>
@@ -33,7 +34,8 @@ public:
         onLoad,
         // From construction on, on a thread of its own and on another core than the constructing
         // thread's where the process may use one, so that the reading and whatever comes before
-        // loadChats(), such as building a window, overlap.
+        // loadChats(), such as building a window, overlap. A loadChats() that comes before the
+        // thread has begun reads without it.
         ahead,
     };
 
@@ -123,13 +125,18 @@ signals:
     void intakeLostItem();
 
 private:
+    std::vector<ChatListSnapshot::Entry> takeChats(const std::filesystem::path& file);
     void setSelectedRow(std::optional<int> row);
     void showFiltered(std::optional<std::vector<std::size_t>> positions);
 
     std::shared_ptr<const Environment> environment_;
     std::shared_ptr<FileManager> fileManager_;
-    // What Reading::ahead reads, until loadChats() takes it.
+    // Set by whichever begins reading first, the thread of Reading::ahead or loadChats().
+    std::shared_ptr<std::atomic<bool>> readingBegun_ = std::make_shared<std::atomic<bool>>(false);
+    // What Reading::ahead reads, until loadChats() takes it; kept unused, so that the model waits
+    // for its thread only when it goes, when loadChats() read first.
     std::future<std::vector<ChatListSnapshot::Entry>> chatsAhead_;
+    std::future<std::vector<ChatListSnapshot::Entry>> unusedReading_;
     // Shared with the thread that prepares them for searching.
     std::shared_ptr<const std::vector<ChatListSnapshot::Entry>> allChats_;
     // The filtered chats as positions in allChats_; no value when every chat passes.
