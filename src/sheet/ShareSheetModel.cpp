@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTextBoundaryFinder>
 #include <algorithm>
+#include <pthread.h>
 #include <sched.h>
 #include <stdexcept>
 #include <system_error>
@@ -63,19 +64,17 @@ std::optional<qsizetype> endOfCharacters(const QString& text, int count) {
     }
 }
 
-// Moves the calling thread off `core` when it runs there and the process may run on another. A
-// new thread tends to start on the core of the thread that made it and to take that core from it
-// for as long as it runs, while another core idles.
-void leaveCore(int core) {
-    cpu_set_t allowed;
-    if (core < 0 || core >= CPU_SETSIZE || sched_getcpu() != core ||
-        sched_getaffinity(0, sizeof allowed, &allowed) != 0 || CPU_COUNT(&allowed) < 2)
+// Keeps `thread`, just made, off the core the calling thread runs on, when the process may run on
+// another. A new thread tends to be queued on the core of the thread that made it, where it waits
+// for that thread to be preempted, takes the core from it, and only then may move to another.
+void keepOffThisCore(std::thread::native_handle_type thread) {
+    const int core = sched_getcpu();
+    cpu_set_t elsewhere;
+    if (core < 0 || core >= CPU_SETSIZE || sched_getaffinity(0, sizeof elsewhere, &elsewhere) != 0)
         return;
-    cpu_set_t elsewhere = allowed;
     CPU_CLR(core, &elsewhere);
-    // Once moved, the thread stays where it is with every core allowed again.
-    if (sched_setaffinity(0, sizeof elsewhere, &elsewhere) == 0)
-        sched_setaffinity(0, sizeof allowed, &allowed);
+    if (CPU_COUNT(&elsewhere) > 0)
+        pthread_setaffinity_np(thread, sizeof elsewhere, &elsewhere);
 }
 
 QString abbreviated(const QString& text) {
@@ -101,19 +100,21 @@ ShareSheetModel::ShareSheetModel(std::shared_ptr<const Environment> environment,
         SharedContainer::chatSnapshotURL(*environment_);
     if (reading != Reading::ahead || !file)
         return;
+    std::promise<std::vector<ChatListSnapshot::Entry>> chats;
+    chatsAhead_ = chats.get_future();
     try {
-        // Read on another core than the main thread's, which builds the window meanwhile, unless
-        // loadChats() has begun reading by the time that core takes the thread.
-        chatsAhead_ =
-            std::async(std::launch::async, [file = *file, fileManager = fileManager_,
-                                            begun = readingBegun_, mainCore = sched_getcpu()] {
-                leaveCore(mainCore);
-                return begun->exchange(true) ? std::vector<ChatListSnapshot::Entry>()
-                                             : ChatListSnapshot::read(file, *fileManager);
-            });
+        readingAhead_ = std::jthread([file = *file, fileManager = fileManager_,
+                                      begun = readingBegun_, chats = std::move(chats)]() mutable {
+            chats.set_value(begun->exchange(true) ? std::vector<ChatListSnapshot::Entry>()
+                                                  : ChatListSnapshot::read(file, *fileManager));
+        });
     } catch (const std::system_error&) {
         // No thread to read on: loadChats() reads.
+        chatsAhead_ = {};
+        return;
     }
+    // The main thread builds the window meanwhile.
+    keepOffThisCore(readingAhead_.native_handle());
 }
 
 void ShareSheetModel::loadChats() {
@@ -131,9 +132,9 @@ std::vector<ChatListSnapshot::Entry> ShareSheetModel::takeChats(const std::files
     if (chatsAhead_.valid()) {
         if (readingBegun_->exchange(true))
             return chatsAhead_.get();
-        // The reading thread has not begun, as when no core has been free for it: waiting for it
-        // could take longer than the read.
-        unusedReading_ = std::move(chatsAhead_);
+        // The reading thread has not begun, as when no other core has been free for it: waiting
+        // for it could take longer than the read.
+        chatsAhead_ = {};
     }
     return ChatListSnapshot::read(file, *fileManager_);
 }

@@ -15,6 +15,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace tovin {
@@ -133,10 +134,11 @@ private:
     std::shared_ptr<FileManager> fileManager_;
     // Set by whichever begins reading first, the thread of Reading::ahead or loadChats().
     std::shared_ptr<std::atomic<bool>> readingBegun_ = std::make_shared<std::atomic<bool>>(false);
-    // What Reading::ahead reads, until loadChats() takes it; kept unused, so that the model waits
-    // for its thread only when it goes, when loadChats() read first.
+    // What Reading::ahead reads, until loadChats() takes it.
     std::future<std::vector<ChatListSnapshot::Entry>> chatsAhead_;
-    std::future<std::vector<ChatListSnapshot::Entry>> unusedReading_;
+    // Joined when the model goes, not before: loadChats() does not wait for a thread that has not
+    // begun.
+    std::jthread readingAhead_;
     // Shared with the thread that prepares them for searching.
     std::shared_ptr<const std::vector<ChatListSnapshot::Entry>> allChats_;
     // The filtered chats as positions in allChats_; no value when every chat passes.
