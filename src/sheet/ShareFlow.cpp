@@ -31,7 +31,8 @@ ShareFlow::ShareFlow(ShareSheetModel& model, SheetServices services, QObject* pa
     : QObject(parent)
     , model_(model)
     , services_(std::move(services))
-    , intake_(model_, services_.fileManager, services_.uuids) {
+    , intake_(model_, services_.fileManager, services_.uuids)
+    , intakeRunning_(services_.request != nullptr) {
     connect(&model_, &ShareSheetModel::intakeFinished, this, &ShareFlow::intakeFinished);
     connect(&model_, &ShareSheetModel::intakeLostItem, this, [this] { intakeLostItem_ = true; });
     progressTimer_.setInterval(progressInterval);
@@ -42,7 +43,6 @@ ShareFlow::ShareFlow(ShareSheetModel& model, SheetServices services, QObject* pa
 void ShareFlow::startIntake() {
     if (!services_.request)
         return;
-    intakeRunning_ = true;
     services_.request->whenReady([this, alive = QPointer(this)] {
         if (!alive)
             return;

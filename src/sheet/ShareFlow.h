@@ -43,6 +43,7 @@ public:
     // Starts the walk over the request's input items once the request is ready, and returns
     // without waiting for it; the model's summary is written when it ends. What the request left
     // out goes to the error line first. Without a request there is nothing to walk. Once only.
+    // A Send waits for the intake from the flow's construction on, so it may start later.
     void startIntake();
 
     // The send procedure, for the chat the model reports selected and `caption`. Nothing happens
@@ -102,7 +103,8 @@ private:
     ShareSheetModel& model_;
     SheetServices services_;
     ShareIntake intake_;
-    bool intakeRunning_ = false;
+    // From construction on while there is a request, until the intake ends.
+    bool intakeRunning_;
     bool intakeLostItem_ = false;
     std::optional<Waiting> waiting_;
     Phase phase_ = Phase::open;

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTextBoundaryFinder>
 #include <algorithm>
+#include <pthread.h>
+#include <sched.h>
 #include <stdexcept>
 #include <system_error>
 
@@ -63,6 +65,19 @@ std::optional<qsizetype> endOfCharacters(const QString& text, int count) {
     }
 }
 
+// Keeps `thread`, just made, off the core the calling thread runs on, when the process may run on
+// another. A new thread tends to be queued on the core of the thread that made it, where it waits
+// for that thread to be preempted, takes the core from it, and only then may move to another.
+void keepOffThisCore(std::thread::native_handle_type thread) {
+    const int core = sched_getcpu();
+    cpu_set_t elsewhere;
+    if (core < 0 || core >= CPU_SETSIZE || sched_getaffinity(0, sizeof elsewhere, &elsewhere) != 0)
+        return;
+    CPU_CLR(core, &elsewhere);
+    if (CPU_COUNT(&elsewhere) > 0)
+        pthread_setaffinity_np(thread, sizeof elsewhere, &elsewhere);
+}
+
 QString abbreviated(const QString& text) {
     const std::optional<qsizetype> end = endOfCharacters(text, summaryTextCharacters);
     return end ? text.first(*end) + u'…' : text;
@@ -86,13 +101,21 @@ ShareSheetModel::ShareSheetModel(std::shared_ptr<const Environment> environment,
         SharedContainer::chatSnapshotURL(*environment_);
     if (reading != Reading::ahead || !file)
         return;
+    std::promise<std::vector<ChatListSnapshot::Entry>> chats;
+    chatsAhead_ = chats.get_future();
     try {
-        chatsAhead_ = std::async(std::launch::async, [file = *file, fileManager = fileManager_] {
-            return ChatListSnapshot::read(file, *fileManager);
+        readingAhead_ = std::jthread([file = *file, fileManager = fileManager_,
+                                      begun = readingBegun_, chats = std::move(chats)]() mutable {
+            chats.set_value(begun->exchange(true) ? std::vector<ChatListSnapshot::Entry>()
+                                                  : ChatListSnapshot::read(file, *fileManager));
         });
     } catch (const std::system_error&) {
         // No thread to read on: loadChats() reads.
+        chatsAhead_ = {};
+        return;
     }
+    // The main thread builds the window meanwhile.
+    keepOffThisCore(readingAhead_.native_handle());
 }
 
 void ShareSheetModel::loadChats() {
@@ -101,10 +124,20 @@ void ShareSheetModel::loadChats() {
     if (!file)
         return;
     searcher_.reset();
-    allChats_ = std::make_shared<const std::vector<ChatListSnapshot::Entry>>(
-        chatsAhead_.valid() ? chatsAhead_.get() : ChatListSnapshot::read(*file, *fileManager_));
+    allChats_ = std::make_shared<const std::vector<ChatListSnapshot::Entry>>(takeChats(*file));
     searchIndex_.reset();
     applyFilter(searchText_);
+}
+
+std::vector<ChatListSnapshot::Entry> ShareSheetModel::takeChats(const std::filesystem::path& file) {
+    if (chatsAhead_.valid()) {
+        if (readingBegun_->exchange(true))
+            return chatsAhead_.get();
+        // The reading thread has not begun, as when no other core has been free for it: waiting
+        // for it could take longer than the read.
+        chatsAhead_ = {};
+    }
+    return ChatListSnapshot::read(file, *fileManager_);
 }
 
 void ShareSheetModel::applyFilter(const QString& searchText) {

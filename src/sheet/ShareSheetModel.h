@@ -10,10 +10,12 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <atomic>
 #include <cstddef>
 #include <future>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace tovin {
@@ -31,8 +33,10 @@ public:
     enum class Reading {
         // As it runs.
         onLoad,
-        // From construction on, on a thread of its own, so that the reading and whatever comes
-        // before loadChats(), such as building a window, overlap.
+        // From construction on, on a thread of its own and on another core than the constructing
+        // thread's where the process may use one, so that the reading and whatever comes before
+        // loadChats(), such as building a window, overlap. A loadChats() that comes before the
+        // thread has begun reads without it.
         ahead,
     };
 
@@ -122,13 +126,19 @@ signals:
     void intakeLostItem();
 
 private:
+    std::vector<ChatListSnapshot::Entry> takeChats(const std::filesystem::path& file);
     void setSelectedRow(std::optional<int> row);
     void showFiltered(std::optional<std::vector<std::size_t>> positions);
 
     std::shared_ptr<const Environment> environment_;
     std::shared_ptr<FileManager> fileManager_;
+    // Set by whichever begins reading first, the thread of Reading::ahead or loadChats().
+    std::shared_ptr<std::atomic<bool>> readingBegun_ = std::make_shared<std::atomic<bool>>(false);
     // What Reading::ahead reads, until loadChats() takes it.
     std::future<std::vector<ChatListSnapshot::Entry>> chatsAhead_;
+    // Joined when the model goes, not before: loadChats() does not wait for a thread that has not
+    // begun.
+    std::jthread readingAhead_;
     // Shared with the thread that prepares them for searching.
     std::shared_ptr<const std::vector<ChatListSnapshot::Entry>> allChats_;
     // The filtered chats as positions in allChats_; no value when every chat passes.

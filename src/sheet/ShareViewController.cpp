@@ -126,7 +126,6 @@ ShareViewController::ShareViewController(SheetServices services, QWidget* parent
     loadView();
     model_.loadChats();
     showChatsPlaceholder();
-    flow_.startIntake();
 }
 
 void ShareViewController::loadView() {
@@ -296,10 +295,12 @@ void ShareViewController::keyPressEvent(QKeyEvent* event) {
 
 void ShareViewController::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
-    // The titles are prepared for searching once the first frame is out, so that neither it nor
-    // the first keystroke waits for them.
-    if (!firstFramePainted_)
+    // The intake starts, and the titles are prepared for searching, once the first frame is out:
+    // the frame shows the chats without waiting for either, and a Send waits for the intake.
+    if (!firstFramePainted_) {
+        QTimer::singleShot(0, &flow_, &ShareFlow::startIntake);
         QTimer::singleShot(0, &model_, &ShareSheetModel::prepareSearch);
+    }
     firstFramePainted_ = true;
 }
 

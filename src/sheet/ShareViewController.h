@@ -18,10 +18,11 @@ namespace tovin {
 
 // The share sheet: the top-level window "Share with tovin", a fixed 460 × 520, not resizable.
 // Construct it, show it and run the event loop: it shows the chat list at once, starts the
-// intake, and ends the request through its complete() or cancel(error). Closing the window is
-// Cancel, and is refused while a share is being written, as is Escape. Return sends, unless the
-// focus is on Cancel. From Send on, the chat, the search and the caption stay as they were sent,
-// until a write fails. Screen readers see a dialog, and hear a failure as an alert.
+// intake once its first frame is out, and ends the request through its complete() or
+// cancel(error). Closing the window is Cancel, and is refused while a share is being written, as
+// is Escape. Return sends, unless the focus is on Cancel. From Send on, the chat, the search and
+// the caption stay as they were sent, until a write fails. Screen readers see a dialog, and hear
+// a failure as an alert.
 class ShareViewController final : public QWidget {
     Q_OBJECT
 

@@ -254,12 +254,16 @@ struct Home {
         folder / "Library/Containers/com.brindlex.tovin.share/Data/Documents/outbox";
 };
 
-// The sheet on screen over a home; no items means no request. Controls are found by name.
+// The sheet on screen over a home, unless not `shown`; no items means no request. Controls are
+// found by name.
 struct Window {
-    Window(Home& home, std::optional<Items> items, bool onBus = false, QString leftOut = {})
+    Window(Home& home, std::optional<Items> items, bool onBus = false, QString leftOut = {},
+           bool shown = true)
         : platform(std::make_shared<Platform>(items.value_or(Items{}), onBus, std::move(leftOut)))
         , sheet(SheetServices{items ? platform : nullptr, home.environment, home.disk, home.uuids,
                               std::make_shared<SystemClock>(), platform, platform}) {
+        if (!shown)
+            return;
         sheet.show();
         QApplication::setActiveWindow(&sheet);
         EXPECT_TRUE(QTest::qWaitForWindowActive(&sheet));
@@ -446,7 +450,7 @@ TEST(ShareViewController, EndsTheRequestAsTheUserChoosesOrSaysWhyItCannot) {
 // will send whatever the user does; then the share is written while the window keeps drawing:
 // after a third of a second it shows the bytes copied, and it refuses Escape and closing. Cancel
 // wins over a waiting Send; a sheet that goes tells nothing later; an item lost meanwhile leaves
-// the choice to the person again, saying why.
+// the choice to the person again, saying why. A Send before the first frame waits as well.
 TEST(ShareViewController, SendWaitsForTheIntakeThenWritesWhileTheWindowDrawsAndCancelWins) {
     enum class Then { write, cancel, cancelAndGo, goWhileWriting, lose };
     for (const Then then :
@@ -539,6 +543,22 @@ TEST(ShareViewController, SendWaitsForTheIntakeThenWritesWhileTheWindowDrawsAndC
                   (std::vector<ShareOutbox::Manifest::Attachment>{
                       {Kind::image, "a.png"}, {Kind::image, "b.png"}, {Kind::image, "c.png"}}));
     }
+
+    // The intake starts once the first frame is out; a Send typed ahead of it waits all the same.
+    Home home;
+    Window early(home, Items{{QStringLiteral("hello"), {home.file("a.png")}}}, false, {}, false);
+    early.table().selectRow(0);
+    early.send().click();
+    EXPECT_EQ(early.buttons(), std::pair(false, true));
+    QTest::qWait(50);
+    EXPECT_TRUE(home.queued().empty());
+    early.sheet.show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return early.platform->log == sent; }, 10000));
+    const auto shares = home.queued();
+    ASSERT_EQ(shares.size(), 1u);
+    EXPECT_EQ(shares[0].manifest.text, "hello");
+    EXPECT_EQ(shares[0].manifest.attachments,
+              (std::vector<ShareOutbox::Manifest::Attachment>{{Kind::image, "a.png"}}));
 }
 
 // The contrast of the pixel of `widget`, as the sheet draws it, farthest from its top-left one.
