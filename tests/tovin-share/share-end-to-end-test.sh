@@ -104,15 +104,9 @@ open_sheet() {
 
 case $mode in
 x11)
-    # The command lines' answers, before there is a display or a bus.
-    "$share" --help >"$scratch/help" && has "$scratch/help" '"Nothing to share."' || fail "--help"
-    "$share" --version | grep -q '^tovin-share [0-9]' || fail "--version"
-    answers 2 "usage: tovin-share" "$share" --bogus
-    answers 2 "Missing value after '--text'" "$share" --text
-    answers 2 "--text can be given once" "$share" --text a --text b
-    answers 2 "standard input (-) can be shared once" "$share" - -
-    # In the person's language, from the translations beside the program; English before German
-    # among the languages asked for keeps English.
+    # The command lines' answers, before there is a display or a bus, in the person's language,
+    # from the translations beside the program; English before German among the languages asked
+    # for keeps English. (What each command line asks is the unit tests'.)
     LANG=de_DE.UTF-8 "$share" --help >"$scratch/help" && has "$scratch/help" '„Nichts zu teilen.“' ||
         fail "--help in German"
     answers 2 "Aufruf: tovin-share" env LANG=de_DE.UTF-8 "$share" --bogus
@@ -266,19 +260,8 @@ READER
     xdotool key Down Return
     expect_status share 0
     tidy "a slow share"
-    python3 - "$outbox" "$id" "$scratch/slow.pdf" <<'READER' || fail "the slow share is not the PDF"
-import json, os, sys
-outbox, sent, pdf = sys.argv[1:]
-entries = [name for name in os.listdir(outbox) if name not in ("EARLIER", sent)]
-assert len(entries) == 1, entries
-folder = os.path.join(outbox, entries[0])
-with open(os.path.join(folder, "manifest.json"), encoding="utf-8") as file:
-    manifest = json.load(file)
-assert manifest["attachments"] == [{"filename": "shared.pdf", "kind": "file"}], manifest
-assert "text" not in manifest, manifest
-with open(os.path.join(folder, "attachments", "shared.pdf"), "rb") as left, open(pdf, "rb") as right:
-    assert left.read() == right.read()
-READER
+    cmp "$outbox/$(cat "$scratch/share.out")/attachments/shared.pdf" "$scratch/slow.pdf" ||
+        fail "the slow share is not the PDF"
     # Standard input closed: nothing to read, and nothing to wait for either.
     input=/dev/null
     start share sh -c 'exec "$@" <&-' sh "$share" -
@@ -397,11 +380,9 @@ ATSPI
     tidy "a share of the clipboard's image"
 
     id=$(cat "$scratch/share.out")
-    for said in "Could not share “gone.pdf”: it no longer exists." \
-        "Could not share “locked.txt”: permission was denied." \
-        "Could not share “r.pdf”: it is at sftp://nas, not in a folder of this computer." \
-        "left out the link https://a.example/: a share holds one link" \
-        "left out the text from standard input: a share holds one text"; do
+    # A file unreadable to its user, which the unit tests, run as root, cannot show.
+    for said in "Could not share “locked.txt”: permission was denied." \
+        "left out the link https://a.example/: a share holds one link"; do
         has "$scratch/share.err" "^tovin-share: $said" ||
             fail "standard error: $(cat "$scratch/share.err")"
     done
