@@ -410,6 +410,10 @@ const Ending endings[] = {
 };
 // clang-format on
 
+void PrintTo(const Ending& ending, std::ostream* out) {
+    *out << ending.name;
+}
+
 class ShareViewControllerEnds : public ::testing::TestWithParam<Ending> {};
 
 // Every share of a request holds the trimmed caption, the shared text, the link and the files.
