@@ -157,11 +157,21 @@ TEST(ShareCommandLine, TakesEveryNameAsBytesAndLeavesOutWhatCannotBeShared) {
     const testing::TemporaryFolder folder;
     std::ofstream(folder / latin1Name) << "x";
     std::ofstream(folder / "notes.txt") << "x";
+    // A file manager that holds names as text hands these over with U+FFFD for their Latin-1.
+    std::ofstream(folder / "caf\xe9 100%.txt") << "x";
+    fs::create_directory(folder / "d\xe9");
+    std::ofstream(folder / "d\xe9" / "notes.txt") << "x";
+    std::ofstream(folder / "two\xe9") << "x";
+    std::ofstream(folder / "two\xe8") << "x";
     const std::string at = folder.path().native();
     const std::pair<std::string, share::Item> rows[] = {
         {at + "/" + latin1Name, folder / latin1Name},
         {"file://" + at + "/" + latin1NameInURL, folder / latin1Name},
         {"file://localhost" + at + "/notes.txt", folder / "notes.txt"},
+        {at + "/caf\uFFFD 100%.txt", folder / "caf\xe9 100%.txt"},
+        {"file://" + at + "/caf%EF%BF%BD%20100%25.txt", folder / "caf\xe9 100%.txt"},
+        {at + "/d\uFFFD/notes.txt", folder / "d\xe9" / "notes.txt"},
+        {at + "/two\uFFFD", LeftOut{"two\uFFFD", "it no longer exists"}},
         {at + "/gone.pdf", LeftOut{"gone.pdf", "it no longer exists"}},
         {"file://" + at + "/gone%E9.pdf", LeftOut{"gone\uFFFD.pdf", "it no longer exists"}},
         {at + "/notes.txt/inner", LeftOut{"inner", "a folder on its path is a file"}},
@@ -192,13 +202,13 @@ TEST(ShareCommandLine, TakesEveryNameAsBytesAndLeavesOutWhatCannotBeShared) {
         return makeTextProvider({});
     });
     EXPECT_EQ(reads, 1);
-    ASSERT_EQ(attachments.providers.size(), 6u);
-    for (std::size_t i = 0; i < 3; ++i)
+    ASSERT_EQ(attachments.providers.size(), 9u);
+    for (std::size_t i = 0; i < 6; ++i)
         EXPECT_EQ(copiedPath(*attachments.providers[i]).native(),
                   std::get<fs::path>(rows[i].second).native());
-    EXPECT_EQ(std::get<QUrl>(loaded(*attachments.providers[3], TypeIdentifier::url).item),
-              std::get<QUrl>(rows[9].second));
-    EXPECT_EQ(attachments.leftOut.size(), 6u);
+    EXPECT_EQ(std::get<QUrl>(loaded(*attachments.providers[6], TypeIdentifier::url).item),
+              std::get<QUrl>(rows[13].second));
+    EXPECT_EQ(attachments.leftOut.size(), 7u);
     EXPECT_EQ(attachments.links,
               QStringList({"https://example.org/a%20b?q=%E9", "mailto:ada@example.org"}));
     EXPECT_EQ(attachments.texts, QStringList({"“caf\uFFFD”", "from standard input"}));
