@@ -212,10 +212,10 @@ HANDLER
     # Standard input read as an image is no text left out beside --text.
     ! has "$scratch/share.err" "left out" || fail "standard error: $(cat "$scratch/share.err")"
 
-    id=$(python3 - "$outbox" "$host" "$source/data/sample-photo.png" \
-        "$scratch/files/two words.txt" "$scratch/files/Crag's \"east\" face.pdf" <<'READER'
+    # What the entry holds and copies is the unit tests'; here, that it is the share typed.
+    id=$(python3 - "$outbox" "$host" <<'READER'
 import json, os, subprocess, sys
-outbox, host, *sources = sys.argv[1:]
+outbox, host = sys.argv[1:]
 entries = [name for name in os.listdir(outbox) if name[0] != "." and name != "EARLIER"]
 assert len(entries) == 1, entries
 folder = os.path.join(outbox, entries[0])
@@ -226,9 +226,6 @@ assert manifest["text"] == "See you there\nCrag is dry", manifest
 assert manifest["url"] == "https://example.org/crag-report?day=sat", manifest
 assert [a["kind"] for a in manifest["attachments"]] == ["image", "file", "file"], manifest
 copies = [os.path.join(folder, "attachments", a["filename"]) for a in manifest["attachments"]]
-for copy, source in zip(copies, sources):
-    with open(copy, "rb") as left, open(source, "rb") as right:
-        assert left.read() == right.read(), (copy, source)
 listed = json.loads(subprocess.run([host, "outbox", "list", "--json"], check=True,
                                    capture_output=True).stdout)
 assert [share["id"] for share in listed] == ["EARLIER", entries[0]], listed
@@ -368,21 +365,13 @@ ATSPI
         has "$scratch/share.err" "^tovin-share: $said" ||
             fail "standard error: $(cat "$scratch/share.err")"
     done
-    python3 - "$outbox/$id" "$scratch/files/$latin1" <<'READER' ||
-import json, os, sys
-folder, source = sys.argv[1], os.fsencode(sys.argv[2])
-with open(os.path.join(folder, "manifest.json"), encoding="utf-8") as file:
+    python3 - "$outbox/$id/manifest.json" <<'READER' ||
+import json, sys
+with open(sys.argv[1], encoding="utf-8") as file:
     manifest = json.load(file)
 assert manifest["chatId"] == 1003, manifest  # Saturday Climbing, the one chat "clim" finds
 assert manifest["text"] == "Crag is dry" and manifest["url"] == "https://b.example/", manifest
-names = [(a["kind"], a["filename"]) for a in manifest["attachments"]]
-assert names[0][0] == "image" and names[0][1].endswith(".png"), names
-assert names[1:] == [("file", "caf\ufffd 100%.txt"), ("file", "caf\ufffd 100% 2.txt")], names
-with open(source, "rb") as original:
-    content = original.read()
-for kind, name in names[1:]:
-    with open(os.path.join(folder, "attachments", name), "rb") as copy:
-        assert copy.read() == content, name
+assert [a["kind"] for a in manifest["attachments"]] == ["image", "file", "file"], manifest
 READER
         fail "the outbox entry is not the share"
     copy=$(ls "$outbox/$id"/attachments/*.png)
