@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <optional>
 #include <string_view>
 #include <unistd.h>
 #include <utility>
@@ -124,9 +125,59 @@ QString nameOf(const fs::path& path) {
     return readable(printable(lastPathComponent(path.native())));
 }
 
+constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
+
+// `name` with each run of U+FFFD as one: decoders differ in how many a run of bad bytes becomes.
+std::string withReplacementRunsAsOne(std::string name) {
+    const std::string twice = std::string(replacementCharacter) + std::string(replacementCharacter);
+    for (std::size_t run; (run = name.find(twice)) != std::string::npos;)
+        name.erase(run, replacementCharacter.size());
+    return name;
+}
+
+// The one entry of `folder` whose name, its bytes that are not UTF-8 read as U+FFFD, is `name`.
+std::optional<fs::path> entryNamedAsText(const fs::path& folder, const std::string& name) {
+    const std::string wanted = withReplacementRunsAsOne(name);
+    std::optional<fs::path> found;
+    std::error_code unreadable;
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(folder.empty() ? fs::path(".") : folder, unreadable)) {
+        const fs::path candidate = entry.path().filename();
+        if (detail::isUTF8(candidate.native()) ||
+            withReplacementRunsAsOne(detail::replacingInvalidUTF8(candidate.native())) != wanted)
+            continue;
+        if (found)
+            return std::nullopt;
+        found = folder / candidate;
+    }
+    return found;
+}
+
+// The file that `path` names after a file manager that holds names as text has put U+FFFD in
+// place of the bytes of a name that is not UTF-8, when each such name is the only one that reads
+// so in its folder.
+std::optional<fs::path> fileNamedAsText(const fs::path& path) {
+    if (path.native().find(replacementCharacter) == std::string::npos)
+        return std::nullopt;
+    fs::path found = path.root_path();
+    for (const fs::path& component : path.relative_path()) {
+        std::error_code unknown;
+        if (fs::exists(found / component, unknown)) {
+            found /= component;
+        } else if (std::optional<fs::path> entry = entryNamedAsText(found, component.native())) {
+            found = std::move(*entry);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return found;
+}
+
 // The file, when it is there and may be read: a folder must also be opened to be copied.
 Item localFile(fs::path path) {
     std::error_code unknown;
+    if (!fs::exists(path, unknown))
+        path = fileNamedAsText(path).value_or(std::move(path));
     const int access = fs::is_directory(path, unknown) ? R_OK | X_OK : R_OK;
     if (::access(path.c_str(), access) != 0)
         return LeftOut{nameOf(path), reason(errno)};

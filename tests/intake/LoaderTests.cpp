@@ -158,7 +158,9 @@ TEST_F(Loaders, WriteImagesLosslesslyWithTheirColourSpaceAndOpaqueOnesWithoutAlp
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const std::optional<QUrl> written = writeTemporaryImageFile(row.image, *files, *uuids);
-        ASSERT_TRUE(written);
+        EXPECT_TRUE(written);
+        if (!written)
+            continue;
         const QByteArray bytes = QByteArray::fromStdString(files->readFile(path(*written)));
         EXPECT_EQ(bytes.at(25), row.colourType);
         const QImage decoded = QImage::fromData(bytes, "PNG");

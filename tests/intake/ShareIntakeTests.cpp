@@ -178,7 +178,9 @@ TEST_F(ShareIntakeWalk, FilesAStreamAsWhatItsContentIs) {
         }
         const bool image = row.file == std::string_view("<image>");
         const auto& files = image ? content.sharedImageURLs : content.sharedFileURLs;
-        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(files.size(), 1u);
+        if (files.size() != 1)
+            continue;
         const fs::path file = localPath(files[0]);
         const fs::path made =
             temporary / ("tovin-share-" + testing::CountingUUIDSource::text(uuids->count));

@@ -113,13 +113,15 @@ TEST_F(OutboxProcessTest, AWriterKilledAtAnyMomentLeavesOnlyWholeEntriesAndLoses
         std::set<std::string> listed;
         for (const auto& share : outbox.pending()) {
             const auto urls = share.attachmentURLs();
-            ASSERT_EQ(urls.size(), 2u) << share.id;
-            EXPECT_EQ(disk->readFile(urls[0]), photo) << share.id;
-            EXPECT_EQ(disk->readFile(urls[1] / "page.txt"), "page") << share.id;
+            EXPECT_EQ(urls.size(), 2u) << share.id;
+            if (urls.size() == 2) {
+                EXPECT_EQ(disk->readFile(urls[0]), photo) << share.id;
+                EXPECT_EQ(disk->readFile(urls[1] / "page.txt"), "page") << share.id;
+            }
             listed.insert(share.id);
         }
         for (const std::string& id : returned)
-            ASSERT_TRUE(listed.contains(id)) << id << " was returned but is not listed";
+            EXPECT_TRUE(listed.contains(id)) << id << " was returned but is not listed";
     }
 }
 
@@ -202,7 +204,7 @@ TEST_F(OutboxProcessTest, ARemoverKilledAtAnyMomentLeavesNoListedEntryWithFilesM
             for (const auto& share : shares)
                 outbox.remove(share);
         });
-        ASSERT_EQ(remover.nextLine(), "listed");
+        EXPECT_EQ(remover.nextLine(), "listed");
         pause(20000);
         remover.kill();
 

@@ -3,6 +3,7 @@
 #include "intake/TypeRegistry.h"
 #include "intake/ValueItemProvider.h"
 #include "shared/PosixFileManager.h"
+#include "shared/Version.h"
 #include "support/Fakes.h"
 #include "support/TemporaryFolder.h"
 #include "tovin-share/CommandLineShareRequest.h"
@@ -26,6 +27,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 namespace tovin {
@@ -53,21 +55,123 @@ fs::path copiedPath(const ItemProvider& provider) {
     return localPath(std::get<QUrl>(loaded(provider, TypeIdentifier::fileURL).item));
 }
 
-std::vector<std::string> commandLine(std::initializer_list<std::string> arguments) {
+std::vector<std::string> commandLine(const std::vector<std::string>& arguments) {
     std::vector<std::string> line{"tovin-share"};
-    line.insert(line.end(), arguments);
+    line.insert(line.end(), arguments.begin(), arguments.end());
     return line;
 }
 
+// What a command line asks to share: the text, the clipboard and the ITEMs in order.
+TEST(ShareCommandLine, ReadsTheTextTheClipboardAndEachItemInOrder) {
+    const testing::TemporaryFolder folder;
+    std::ofstream(folder / latin1Name) << "x";
+    const fs::path file = folder / latin1Name;
+    const LeftOut gone{"--text", "it no longer exists"};
+    struct Row {
+        const char* what;
+        std::vector<std::string> arguments;
+        std::optional<QString> text;
+        bool clipboard;
+        std::vector<share::Item> items;
+    };
+    const Row rows[] = {
+        {"nothing", {}, std::nullopt, false, {}},
+        {"--text TEXT", {"--text", "hi"}, "hi", false, {}},
+        {"--text=TEXT, spaces kept", {"--text= x  y "}, " x  y ", false, {}},
+        {"an empty text is still given", {"--text="}, "", false, {}},
+        {"a text that is not UTF-8", {"--text", "caf\xe9"}, "caf\uFFFD", false, {}},
+        {"--clipboard after an ITEM",
+         {"-", "--clipboard"},
+         std::nullopt,
+         true,
+         {share::StandardInput{}}},
+        {"a name that is not UTF-8, as its bytes",
+         {file.native(), "-"},
+         std::nullopt,
+         false,
+         {file, share::StandardInput{}}},
+        {"after --, an option is an ITEM",
+         {"--", "--text", "-"},
+         std::nullopt,
+         false,
+         {gone, share::StandardInput{}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto parsed = share::parse(commandLine(row.arguments));
+        const auto* arguments = std::get_if<Arguments>(&parsed);
+        EXPECT_NE(arguments, nullptr);
+        if (arguments == nullptr)
+            continue;
+        EXPECT_EQ(arguments->text, row.text);
+        EXPECT_EQ(arguments->clipboard, row.clipboard);
+        EXPECT_EQ(arguments->items, row.items);
+    }
+}
+
+// Help and the version go to standard output and complete; a wrong command line is a usage
+// error, the option named as it was given.
+TEST(ShareCommandLine, AnswersHelpVersionAndMisuseWithTheirStatus) {
+    const std::tuple<const char*, std::vector<std::string>, int, QString> rows[] = {
+        {"--help", {"--help", "-"}, share::completed, "\n\"Nothing to share.\" and Send"},
+        {"-h",
+         {"-h"},
+         share::completed,
+         "Usage: tovin-share [--text TEXT] [--clipboard] [ITEM...]\n"},
+        {"--version",
+         {"--version"},
+         share::completed,
+         "tovin-share " + QString::fromUtf8(version) + "\n"},
+        {"an unknown option",
+         {"--bogus"},
+         share::misuse,
+         "tovin-share: Unknown option 'bogus'.\nusage: tovin-share ["},
+        {"an unknown option that is not UTF-8",
+         {"--caf\xe9"},
+         share::misuse,
+         "Unknown option 'caf\uFFFD'."},
+        {"--text without its value", {"--text"}, share::misuse, "Missing value after '--text'."},
+        {"--text twice",
+         {"--text=a", "--text", "b"},
+         share::misuse,
+         "tovin-share: --text can be given once\n"},
+        {"standard input twice",
+         {"-", "--", "-"},
+         share::misuse,
+         "tovin-share: standard input (-) can be shared once\n"},
+    };
+    for (const auto& [what, arguments, status, said] : rows) {
+        SCOPED_TRACE(what);
+        const auto parsed = share::parse(commandLine(arguments));
+        const auto* message = std::get_if<share::Message>(&parsed);
+        EXPECT_NE(message, nullptr);
+        if (message == nullptr)
+            continue;
+        EXPECT_EQ(message->status, status);
+        EXPECT_TRUE(message->text.contains(said)) << message->text.toStdString();
+    }
+}
+
+// An ITEM is the file it names, byte for byte, a link, standard input, or left out and why.
 TEST(ShareCommandLine, TakesEveryNameAsBytesAndLeavesOutWhatCannotBeShared) {
     const testing::TemporaryFolder folder;
     std::ofstream(folder / latin1Name) << "x";
     std::ofstream(folder / "notes.txt") << "x";
+    // A file manager that holds names as text hands these over with U+FFFD for their Latin-1.
+    std::ofstream(folder / "caf\xe9 100%.txt") << "x";
+    fs::create_directory(folder / "d\xe9");
+    std::ofstream(folder / "d\xe9" / "notes.txt") << "x";
+    std::ofstream(folder / "two\xe9") << "x";
+    std::ofstream(folder / "two\xe8") << "x";
     const std::string at = folder.path().native();
     const std::pair<std::string, share::Item> rows[] = {
         {at + "/" + latin1Name, folder / latin1Name},
         {"file://" + at + "/" + latin1NameInURL, folder / latin1Name},
         {"file://localhost" + at + "/notes.txt", folder / "notes.txt"},
+        {at + "/caf\uFFFD 100%.txt", folder / "caf\xe9 100%.txt"},
+        {"file://" + at + "/caf%EF%BF%BD%20100%25.txt", folder / "caf\xe9 100%.txt"},
+        {at + "/d\uFFFD/notes.txt", folder / "d\xe9" / "notes.txt"},
+        {at + "/two\uFFFD", LeftOut{"two\uFFFD", "it no longer exists"}},
         {at + "/gone.pdf", LeftOut{"gone.pdf", "it no longer exists"}},
         {"file://" + at + "/gone%E9.pdf", LeftOut{"gone\uFFFD.pdf", "it no longer exists"}},
         {at + "/notes.txt/inner", LeftOut{"inner", "a folder on its path is a file"}},
@@ -82,34 +186,29 @@ TEST(ShareCommandLine, TakesEveryNameAsBytesAndLeavesOutWhatCannotBeShared) {
         {"mailto:ada@example.org", QUrl("mailto:ada@example.org")},
         {"-", share::StandardInput{}},
     };
-    std::vector<std::string> line = commandLine({"--text", "caf\xe9", "--clipboard", "--"});
-    for (const auto& [argument, item] : rows)
-        line.push_back(argument);
-    const auto parsed = share::parse(line);
-    ASSERT_TRUE(std::holds_alternative<Arguments>(parsed));
-    const Arguments& arguments = std::get<Arguments>(parsed);
-    EXPECT_EQ(arguments.text, QString::fromUtf8("caf\uFFFD"));
-    EXPECT_TRUE(arguments.clipboard);
-    ASSERT_EQ(arguments.items.size(), std::size(rows));
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
-        const auto* leftOut = std::get_if<LeftOut>(&arguments.items[i]);
-        EXPECT_EQ(arguments.items[i], rows[i].second)
-            << rows[i].first << (leftOut ? " left out: " + leftOut->sentence().toStdString() : "");
+    Arguments arguments{QStringLiteral("caf\uFFFD"), {}, false};
+    for (const auto& [argument, item] : rows) {
+        const auto* leftOut = std::get_if<LeftOut>(&item);
+        EXPECT_EQ(share::readItem(argument), item)
+            << argument << (leftOut ? " left out: " + leftOut->sentence().toStdString() : "");
+        arguments.items.push_back(item);
     }
 
-    // The bytes reach the URL that the sheet copies from. Standard input is made only when asked
-    // for, and read by the intake.
+    // The files are copied from the bytes they were named by, the links go as they are, and
+    // standard input is made only when asked for.
     int reads = 0;
     const Attachments attachments = share::attachmentsOf(arguments, [&reads] {
         ++reads;
         return makeTextProvider({});
     });
     EXPECT_EQ(reads, 1);
-    ASSERT_EQ(attachments.providers.size(), 6u);
-    for (std::size_t i = 0; i < 3; ++i)
+    ASSERT_EQ(attachments.providers.size(), 9u);
+    for (std::size_t i = 0; i < 6; ++i)
         EXPECT_EQ(copiedPath(*attachments.providers[i]).native(),
                   std::get<fs::path>(rows[i].second).native());
-    EXPECT_EQ(attachments.leftOut.size(), 6u);
+    EXPECT_EQ(std::get<QUrl>(loaded(*attachments.providers[6], TypeIdentifier::url).item),
+              std::get<QUrl>(rows[13].second));
+    EXPECT_EQ(attachments.leftOut.size(), 7u);
     EXPECT_EQ(attachments.links,
               QStringList({"https://example.org/a%20b?q=%E9", "mailto:ada@example.org"}));
     EXPECT_EQ(attachments.texts, QStringList({"“caf\uFFFD”", "from standard input"}));
@@ -131,9 +230,10 @@ TEST(ShareCommandLine, TheClipboardGivesAnImageElseItsURIListElseItsText) {
         data->setText(QStringLiteral("not this"));
         clipboard.setMimeData(data);
         const Attachments attachments = share::clipboardAttachments(clipboard);
-        ASSERT_EQ(attachments.providers.size(), 1u);
+        EXPECT_EQ(attachments.providers.size(), 1u);
         // Decoded on the worker; what does not decode goes on as the bytes it is.
-        const LoadedItem::Item item = loaded(*attachments.providers[0], TypeIdentifier::image).item;
+        const LoadedItem::Item item =
+            loaded(*attachments.providers.at(0), TypeIdentifier::image).item;
         if (bytes == png)
             EXPECT_EQ(std::get<QImage>(item).convertToFormat(QImage::Format_ARGB32), image);
         else
@@ -151,7 +251,8 @@ TEST(ShareCommandLine, TheClipboardGivesAnImageElseItsURIListElseItsText) {
     const Attachments listed = share::clipboardAttachments(clipboard);
     ASSERT_EQ(listed.providers.size(), 2u);
     EXPECT_EQ(copiedPath(*listed.providers[0]).native(), (folder / latin1Name).native());
-    EXPECT_TRUE(listed.providers[1]->hasItemConformingTo(TypeIdentifier::url));
+    EXPECT_EQ(std::get<QUrl>(loaded(*listed.providers[1], TypeIdentifier::url).item),
+              QUrl("https://a.example/"));
     EXPECT_EQ(listed.links, QStringList("https://a.example/"));
     ASSERT_EQ(listed.leftOut.size(), 2u);
     EXPECT_EQ(listed.leftOut[1].sentence(), "Could not share “gone.pdf”: it no longer exists.");
@@ -196,35 +297,51 @@ TEST(CommandLineShareRequest, WaitsForTheClipboardThenNamesWhatIsLeftOut) {
                                      "given\n");
 }
 
-// Standard input is a text left out beside --text only if it reads as text once it has ended;
-// until then a stream may be anything.
-TEST(CommandLineShareRequest, NamesStandardInputAsALeftOutTextOnlyOnceItReadsAsOne) {
+// Standard input gives its bytes whole, as text, an image or a file named after its type, and
+// is a text left out beside --text only if it reads as text once it has ended: until then a
+// stream may be anything.
+TEST(CommandLineShareRequest, GivesStandardInputWholeAndNamesItALeftOutTextOnlyOnceItReadsAsOne) {
     const testing::TemporaryFolder folder;
     const auto environment = std::make_shared<FakeEnvironment>();
     environment->variables["TMPDIR"] = folder.path();
-    const std::pair<std::string, std::string> rows[] = {
-        {"piped words\n", "tovin-share: left out the text from standard input: a share holds one "
-                          "text, the first one given\n"},
-        {"%PDF-1.4\n%\xe2\xe3\xcf\xd3\ntrailer\n", ""},
+    QByteArray png;
+    QBuffer buffer(&png);
+    QImage(5, 4, QImage::Format_RGB32).save(&buffer, "PNG");
+    const std::string leftOutText = "tovin-share: left out the text from standard input: a share "
+                                    "holds one text, the first one given\n";
+    // What is piped, the type it is then shared as, and what standard error says.
+    const std::tuple<const char*, std::string, std::string_view, std::string> rows[] = {
+        {"text, longer than one read", std::string(100000, 'w') + "\n", TypeIdentifier::plainText,
+         leftOutText},
+        {"an image", png.toStdString(), TypeIdentifier::image, ""},
+        {"a PDF", "%PDF-1.4\n%\xe2\xe3\xcf\xd3\ntrailer\n", TypeIdentifier::fileURL, ""},
     };
-    for (const auto& [piped, said] : rows) {
+    for (const auto& [what, piped, type, said] : rows) {
+        SCOPED_TRACE(what);
         std::array<int, 2> ends{};
-        ASSERT_EQ(::pipe(ends.data()), 0);
-        std::shared_ptr<const ItemProvider> standardInput;
+        EXPECT_EQ(::pipe(ends.data()), 0);
         const Attachments attachments = share::attachmentsOf(
             Arguments{QStringLiteral("Hi"), {share::StandardInput{}}, false}, [&] {
-                return standardInput = std::make_shared<StreamItemProvider>(
-                           FileDescriptor(ends[0]), std::make_shared<PosixFileManager>(environment),
-                           std::make_shared<testing::CountingUUIDSource>());
+                return std::make_shared<StreamItemProvider>(
+                    FileDescriptor(ends[0]), std::make_shared<PosixFileManager>(environment),
+                    std::make_shared<testing::CountingUUIDSource>());
             });
         std::ostringstream diagnostics;
         const share::CommandLineShareRequest request(QStringLiteral("Hi"), attachments, false,
                                                      diagnostics);
-        ASSERT_TRUE(FileDescriptor(ends[1]).writeAll(piped));
+        std::thread writer([&, in = FileDescriptor(ends[1])] { EXPECT_TRUE(in.writeAll(piped)); });
         // Answered after the request, which asked first.
-        loaded(*standardInput, TypeIdentifier::plainText);
+        const auto& provider = *request.inputItems().front().attachments.at(0);
+        const LoadedItem::Item item = loaded(provider, type).item;
+        writer.join();
         QCoreApplication::processEvents();
         EXPECT_EQ(diagnostics.str(), said);
+        if (const auto* text = std::get_if<QByteArray>(&item))
+            EXPECT_EQ(text->toStdString(), piped);
+        else
+            EXPECT_EQ(PosixFileManager().readFile(localPath(std::get<QUrl>(item))), piped);
+        fs::remove_all(folder.path());
+        fs::create_directory(folder.path());
     }
 }
 
@@ -335,13 +452,10 @@ TEST(Display, IsTheFirstNamedPlatformWithAPluginAndADisplayElseOneLineSaysWhy) {
         testing::FakeEnvironment environment;
         environment.variables = variables;
         const auto display = share::reachableDisplay(environment);
-        if (why.isEmpty()) {
-            ASSERT_TRUE(std::holds_alternative<share::ReachableDisplay>(display));
-            EXPECT_EQ(std::get<share::ReachableDisplay>(display).platform(), "offscreen");
-        } else {
-            ASSERT_TRUE(std::holds_alternative<QString>(display)) << why.toStdString();
-            EXPECT_EQ(std::get<QString>(display), "no display to show the sheet on: " + why);
-        }
+        const auto* reached = std::get_if<share::ReachableDisplay>(&display);
+        const auto* problem = std::get_if<QString>(&display);
+        EXPECT_EQ(reached ? reached->platform() : *problem,
+                  why.isEmpty() ? "offscreen" : "no display to show the sheet on: " + why);
     }
 }
 

@@ -104,15 +104,9 @@ open_sheet() {
 
 case $mode in
 x11)
-    # The command lines' answers, before there is a display or a bus.
-    "$share" --help >"$scratch/help" && has "$scratch/help" '"Nothing to share."' || fail "--help"
-    "$share" --version | grep -q '^tovin-share [0-9]' || fail "--version"
-    answers 2 "usage: tovin-share" "$share" --bogus
-    answers 2 "Missing value after '--text'" "$share" --text
-    answers 2 "--text can be given once" "$share" --text a --text b
-    answers 2 "standard input (-) can be shared once" "$share" - -
-    # In the person's language, from the translations beside the program; English before German
-    # among the languages asked for keeps English.
+    # The command lines' answers, before there is a display or a bus, in the person's language,
+    # from the translations beside the program; English before German among the languages asked
+    # for keeps English. (What each command line asks is the unit tests'.)
     LANG=de_DE.UTF-8 "$share" --help >"$scratch/help" && has "$scratch/help" '„Nichts zu teilen.“' ||
         fail "--help in German"
     answers 2 "Aufruf: tovin-share" env LANG=de_DE.UTF-8 "$share" --bogus
@@ -218,10 +212,10 @@ HANDLER
     # Standard input read as an image is no text left out beside --text.
     ! has "$scratch/share.err" "left out" || fail "standard error: $(cat "$scratch/share.err")"
 
-    id=$(python3 - "$outbox" "$host" "$source/data/sample-photo.png" \
-        "$scratch/files/two words.txt" "$scratch/files/Crag's \"east\" face.pdf" <<'READER'
+    # What the entry holds and copies is the unit tests'; here, that it is the share typed.
+    id=$(python3 - "$outbox" "$host" <<'READER'
 import json, os, subprocess, sys
-outbox, host, *sources = sys.argv[1:]
+outbox, host = sys.argv[1:]
 entries = [name for name in os.listdir(outbox) if name[0] != "." and name != "EARLIER"]
 assert len(entries) == 1, entries
 folder = os.path.join(outbox, entries[0])
@@ -232,9 +226,6 @@ assert manifest["text"] == "See you there\nCrag is dry", manifest
 assert manifest["url"] == "https://example.org/crag-report?day=sat", manifest
 assert [a["kind"] for a in manifest["attachments"]] == ["image", "file", "file"], manifest
 copies = [os.path.join(folder, "attachments", a["filename"]) for a in manifest["attachments"]]
-for copy, source in zip(copies, sources):
-    with open(copy, "rb") as left, open(source, "rb") as right:
-        assert left.read() == right.read(), (copy, source)
 listed = json.loads(subprocess.run([host, "outbox", "list", "--json"], check=True,
                                    capture_output=True).stdout)
 assert [share["id"] for share in listed] == ["EARLIER", entries[0]], listed
@@ -266,19 +257,8 @@ READER
     xdotool key Down Return
     expect_status share 0
     tidy "a slow share"
-    python3 - "$outbox" "$id" "$scratch/slow.pdf" <<'READER' || fail "the slow share is not the PDF"
-import json, os, sys
-outbox, sent, pdf = sys.argv[1:]
-entries = [name for name in os.listdir(outbox) if name not in ("EARLIER", sent)]
-assert len(entries) == 1, entries
-folder = os.path.join(outbox, entries[0])
-with open(os.path.join(folder, "manifest.json"), encoding="utf-8") as file:
-    manifest = json.load(file)
-assert manifest["attachments"] == [{"filename": "shared.pdf", "kind": "file"}], manifest
-assert "text" not in manifest, manifest
-with open(os.path.join(folder, "attachments", "shared.pdf"), "rb") as left, open(pdf, "rb") as right:
-    assert left.read() == right.read()
-READER
+    cmp "$outbox/$(cat "$scratch/share.out")/attachments/shared.pdf" "$scratch/slow.pdf" ||
+        fail "the slow share is not the PDF"
     # Standard input closed: nothing to read, and nothing to wait for either.
     input=/dev/null
     start share sh -c 'exec "$@" <&-' sh "$share" -
@@ -351,10 +331,10 @@ sway)
         "file://$scratch/files/caf%E9%20100%25.txt" sftp://nas/photos/r.pdf \
         https://a.example/ https://b.example/ -
     await sh -c 'swaymsg -t get_tree | grep -q "\"app_id\": \"com.brindlex.tovin.share\""'
-    # The sheet through the accessibility bus: "texts" prints its labels, alert and rows, a line each.
-    sheet() {
-        python3 - "$@" <<'ATSPI'
-import sys, time
+    # Whether the sheet's labels, alert and rows, read a line each through the accessibility
+    # bus, have a line that says $1.
+    shows() {
+        python3 - >"$scratch/texts" <<'ATSPI' && has "$scratch/texts" "$1"
 import pyatspi
 
 def walk(node):
@@ -363,62 +343,35 @@ def walk(node):
         if child is not None:
             yield from walk(child)
 
-def nodes(*roles):
-    for app in pyatspi.Registry.getDesktop(0):
-        if app is not None and app.name == "tovin-share":
-            return [node for node in walk(app) if node.getRoleName() in roles]
-    return []
-
-command = sys.argv[1]
-if command == "texts":
-    print("\n".join(node.name for node in nodes("label", "alert", "table cell")))
-elif command == "select":
-    nodes("table")[0].queryTable().addRowSelection(int(sys.argv[2]))
-elif command == "press":
-    button = [node for node in nodes("push button") if node.name == sys.argv[2]][0]
-    button.queryAction().doAction(0)
+for app in pyatspi.Registry.getDesktop(0):
+    if app is not None and app.name == "tovin-share":
+        roles = ("label", "alert", "table cell")
+        print("\n".join(node.name for node in walk(app) if node.getRoleName() in roles))
 ATSPI
     }
     summary="Text: Crag is dry · URL: https://b.example/ · 1 image(s) · 2 file(s)"
-    shows() {
-        sheet texts >"$scratch/texts" && has "$scratch/texts" "$1"
-    }
     await shows "^$summary\$"
     shows "^Could not share “gone.pdf”: it no longer exists. Could not share “locked.txt”" ||
         fail "the error line: $(cat "$scratch/texts")"
-    # Typed keys reach the search field; the chat is chosen and Send pressed as a screen
-    # reader would, since typed keys do not reach the sheet's shortcuts here.
-    wtype clim
-    await shows "Saturday Climbing"
-    sheet select 0
-    sleep 0.2
-    sheet press Send
+    # Typed in one call: each wtype makes a keyboard of its own, and a second one's keys are lost.
+    wtype clim -s 300 -k Down -k Return
     expect_status share 0
     tidy "a share of the clipboard's image"
 
     id=$(cat "$scratch/share.out")
-    for said in "Could not share “gone.pdf”: it no longer exists." \
-        "Could not share “locked.txt”: permission was denied." \
-        "Could not share “r.pdf”: it is at sftp://nas, not in a folder of this computer." \
-        "left out the link https://a.example/: a share holds one link" \
-        "left out the text from standard input: a share holds one text"; do
+    # A file unreadable to its user, which the unit tests, run as root, cannot show.
+    for said in "Could not share “locked.txt”: permission was denied." \
+        "left out the link https://a.example/: a share holds one link"; do
         has "$scratch/share.err" "^tovin-share: $said" ||
             fail "standard error: $(cat "$scratch/share.err")"
     done
-    python3 - "$outbox/$id" "$scratch/files/$latin1" <<'READER' ||
-import json, os, sys
-folder, source = sys.argv[1], os.fsencode(sys.argv[2])
-with open(os.path.join(folder, "manifest.json"), encoding="utf-8") as file:
+    python3 - "$outbox/$id/manifest.json" <<'READER' ||
+import json, sys
+with open(sys.argv[1], encoding="utf-8") as file:
     manifest = json.load(file)
+assert manifest["chatId"] == 1003, manifest  # Saturday Climbing, the one chat "clim" finds
 assert manifest["text"] == "Crag is dry" and manifest["url"] == "https://b.example/", manifest
-names = [(a["kind"], a["filename"]) for a in manifest["attachments"]]
-assert names[0][0] == "image" and names[0][1].endswith(".png"), names
-assert names[1:] == [("file", "caf\ufffd 100%.txt"), ("file", "caf\ufffd 100% 2.txt")], names
-with open(source, "rb") as original:
-    content = original.read()
-for kind, name in names[1:]:
-    with open(os.path.join(folder, "attachments", name), "rb") as copy:
-        assert copy.read() == content, name
+assert [a["kind"] for a in manifest["attachments"]] == ["image", "file", "file"], manifest
 READER
         fail "the outbox entry is not the share"
     copy=$(ls "$outbox/$id"/attachments/*.png)
