@@ -288,6 +288,10 @@ tovin application.</source>
         <source>standard input (-) can be shared once</source>
         <translation>لا يمكن مشاركة الإدخال القياسي (-) إلا مرة واحدة</translation>
     </message>
+    <message>
+        <source>its name arrived garbled, and several files fit it</source>
+        <translation>وصل اسمه مشوَّهًا، ويطابقه أكثر من ملف</translation>
+    </message>
 </context>
 <context>
     <name>TovinShare</name>

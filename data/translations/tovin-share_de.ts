@@ -290,6 +290,10 @@ Geteilte wird für die tovin-Anwendung eingereiht.</translation>
         <source>standard input (-) can be shared once</source>
         <translation>Standardeingabe (-) kann nur einmal geteilt werden</translation>
     </message>
+    <message>
+        <source>its name arrived garbled, and several files fit it</source>
+        <translation>Sein Name kam verstümmelt an, und mehrere Dateien passen dazu</translation>
+    </message>
 </context>
 <context>
     <name>TovinShare</name>

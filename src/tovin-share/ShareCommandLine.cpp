@@ -20,6 +20,8 @@
 #include <string_view>
 #include <unistd.h>
 #include <utility>
+#include <variant>
+#include <vector>
 
 namespace tovin::share {
 
@@ -135,10 +137,11 @@ std::string withReplacementRunsAsOne(std::string name) {
     return name;
 }
 
-// The one entry of `folder` whose name, its bytes that are not UTF-8 read as U+FFFD, is `name`.
-std::optional<fs::path> entryNamedAsText(const fs::path& folder, const std::string& name) {
+// The entries of `folder` whose names, their bytes that are not UTF-8 read as U+FFFD, are `name`:
+// two at the most, which is enough to tell one from several.
+std::vector<fs::path> entriesNamedAsText(const fs::path& folder, const std::string& name) {
     const std::string wanted = withReplacementRunsAsOne(name);
-    std::optional<fs::path> found;
+    std::vector<fs::path> found;
     std::error_code unreadable;
     for (const fs::directory_entry& entry :
          fs::directory_iterator(folder.empty() ? fs::path(".") : folder, unreadable)) {
@@ -146,17 +149,18 @@ std::optional<fs::path> entryNamedAsText(const fs::path& folder, const std::stri
         if (detail::isUTF8(candidate.native()) ||
             withReplacementRunsAsOne(detail::replacingInvalidUTF8(candidate.native())) != wanted)
             continue;
-        if (found)
-            return std::nullopt;
-        found = folder / candidate;
+        found.push_back(folder / candidate);
+        if (found.size() == 2)
+            break;
     }
     return found;
 }
 
 // The file that `path` names after a file manager that holds names as text has put U+FFFD in
-// place of the bytes of a name that is not UTF-8, when each such name is the only one that reads
-// so in its folder.
-std::optional<fs::path> fileNamedAsText(const fs::path& path) {
+// place of the bytes of a name that is not UTF-8, when each such name reads so for one entry of
+// its folder; left out, saying why, when one reads so for several. No value when `path` names
+// nothing.
+std::optional<Item> fileNamedAsText(const fs::path& path) {
     if (path.native().find(replacementCharacter) == std::string::npos)
         return std::nullopt;
     fs::path found = path.root_path();
@@ -164,11 +168,15 @@ std::optional<fs::path> fileNamedAsText(const fs::path& path) {
         std::error_code unknown;
         if (fs::exists(found / component, unknown)) {
             found /= component;
-        } else if (std::optional<fs::path> entry = entryNamedAsText(found, component.native())) {
-            found = std::move(*entry);
-        } else {
-            return std::nullopt;
+            continue;
         }
+        std::vector<fs::path> entries = entriesNamedAsText(found, component.native());
+        if (entries.empty())
+            return std::nullopt;
+        if (entries.size() > 1)
+            return LeftOut{nameOf(path), ShareCommandLine::tr("its name arrived garbled, and "
+                                                              "several files fit it")};
+        found = std::move(entries.front());
     }
     return found;
 }
@@ -176,8 +184,13 @@ std::optional<fs::path> fileNamedAsText(const fs::path& path) {
 // The file, when it is there and may be read: a folder must also be opened to be copied.
 Item localFile(fs::path path) {
     std::error_code unknown;
-    if (!fs::exists(path, unknown))
-        path = fileNamedAsText(path).value_or(std::move(path));
+    if (!fs::exists(path, unknown)) {
+        std::optional<Item> named = fileNamedAsText(path);
+        if (named && std::holds_alternative<LeftOut>(*named))
+            return std::move(*named);
+        if (named)
+            path = std::get<fs::path>(std::move(*named));
+    }
     const int access = fs::is_directory(path, unknown) ? R_OK | X_OK : R_OK;
     if (::access(path.c_str(), access) != 0)
         return LeftOut{nameOf(path), reason(errno)};
