@@ -66,13 +66,13 @@ CHECK
 
 # The menu item of the Nautilus extension EXTENSION, run on the FILES as Nautilus runs it.
 cat >"$scratch/nautilus.py" <<'NAUTILUS'
-import importlib.util, os, sys
+import os, sys, types
 import gi
 gi.require_version("Nautilus", "4.0")
 from gi.repository import Gio
-spec = importlib.util.spec_from_file_location("extension", sys.argv[1])
-extension = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(extension)
+extension = types.ModuleType("extension")
+with open(sys.argv[1], encoding="utf-8") as source:
+    exec(compile(source.read(), sys.argv[1], "exec"), extension.__dict__)
 class File:
     def __init__(self, path):
         self.location = Gio.File.new_for_path(os.fsencode(path))
