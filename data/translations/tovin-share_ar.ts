@@ -173,26 +173,6 @@ Try &apos;tovin-share --help&apos; for more.
 </translation>
     </message>
     <message>
-        <source>it no longer exists</source>
-        <translation>لم يعد موجودًا</translation>
-    </message>
-    <message>
-        <source>permission was denied</source>
-        <translation>رُفض الإذن</translation>
-    </message>
-    <message>
-        <source>it is a link that leads nowhere</source>
-        <translation>إنه رابط لا يؤدي إلى أي مكان</translation>
-    </message>
-    <message>
-        <source>a folder on its path is a file</source>
-        <translation>أحد المجلدات في مساره ملف</translation>
-    </message>
-    <message>
-        <source>its name or path is too long</source>
-        <translation>اسمه أو مساره طويل جدًا</translation>
-    </message>
-    <message>
         <source>it cannot be read</source>
         <translation>تتعذّر قراءته</translation>
     </message>

@@ -173,26 +173,6 @@ Weitere Informationen mit „tovin-share --help“.
 </translation>
     </message>
     <message>
-        <source>it no longer exists</source>
-        <translation>Es ist nicht mehr vorhanden</translation>
-    </message>
-    <message>
-        <source>permission was denied</source>
-        <translation>Der Zugriff wurde verweigert</translation>
-    </message>
-    <message>
-        <source>it is a link that leads nowhere</source>
-        <translation>Es ist eine Verknüpfung, die ins Leere führt</translation>
-    </message>
-    <message>
-        <source>a folder on its path is a file</source>
-        <translation>Ein Ordner in seinem Pfad ist eine Datei</translation>
-    </message>
-    <message>
-        <source>its name or path is too long</source>
-        <translation>Sein Name oder Pfad ist zu lang</translation>
-    </message>
-    <message>
         <source>it cannot be read</source>
         <translation>Es kann nicht gelesen werden</translation>
     </message>

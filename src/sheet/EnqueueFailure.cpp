@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <new>
+#include <optional>
 #include <utility>
 
 namespace tovin {
@@ -22,8 +23,9 @@ struct EnqueueFailure {
     Q_DECLARE_TR_FUNCTIONS(EnqueueFailure)
 };
 
-// Why an item could not be saved, said after a colon, in plain words.
-QString reason(std::error_code error) {
+} // namespace
+
+std::optional<QString> plainReason(std::error_code error) {
     static constexpr std::array<std::pair<int, const char*>, 22> reasons{{
         {ENOSPC, QT_TRANSLATE_NOOP("EnqueueFailure", "the disk is full")},
         {EDQUOT, QT_TRANSLATE_NOOP("EnqueueFailure", "the disk quota is used up")},
@@ -51,10 +53,16 @@ QString reason(std::error_code error) {
     const auto known = std::ranges::find_if(reasons, [&](const auto& entry) {
         return error == std::error_condition(entry.first, std::generic_category());
     });
-    return EnqueueFailure::tr(
-        known != reasons.end()
-            ? known->second
-            : QT_TRANSLATE_NOOP("EnqueueFailure", "something unexpected went wrong"));
+    if (known == reasons.end())
+        return std::nullopt;
+    return EnqueueFailure::tr(known->second);
+}
+
+namespace {
+
+// Why an item could not be saved, said after a colon, in plain words.
+QString reason(std::error_code error) {
+    return plainReason(error).value_or(EnqueueFailure::tr("something unexpected went wrong"));
 }
 
 // The last component of `item`, which is how the user knows it.

@@ -3,6 +3,7 @@
 #include <QString>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace tovin {
@@ -13,6 +14,11 @@ namespace tovin {
 // full. It never holds a path of the outbox, an error number or a library's own message.
 // `failure` must not be null.
 QString enqueueFailureMessage(std::exception_ptr failure, const std::filesystem::path& outbox);
+
+// Why an item could not be read, copied or saved, for `error`, in plain words of the
+// application's language that follow a colon, such as "the disk is full"; no value for an error
+// that no such words describe.
+std::optional<QString> plainReason(std::error_code error);
 
 // The sentence the error line shows when the intake could not take in an item it was given, for
 // `error`, in the same plain words: Could not take in everything that was shared: the disk is

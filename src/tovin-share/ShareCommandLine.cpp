@@ -7,6 +7,7 @@
 #include "shared/Printable.h"
 #include "shared/UTF8.h"
 #include "shared/Version.h"
+#include "sheet/EnqueueFailure.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -108,18 +109,8 @@ Message misused(const QString& problem) {
 
 // Why a file cannot be shared, said after a colon.
 QString reason(int error) {
-    static constexpr std::array<std::pair<int, const char*>, 6> reasons{{
-        {ENOENT, QT_TRANSLATE_NOOP("ShareCommandLine", "it no longer exists")},
-        {EACCES, QT_TRANSLATE_NOOP("ShareCommandLine", "permission was denied")},
-        {EPERM, QT_TRANSLATE_NOOP("ShareCommandLine", "permission was denied")},
-        {ELOOP, QT_TRANSLATE_NOOP("ShareCommandLine", "it is a link that leads nowhere")},
-        {ENOTDIR, QT_TRANSLATE_NOOP("ShareCommandLine", "a folder on its path is a file")},
-        {ENAMETOOLONG, QT_TRANSLATE_NOOP("ShareCommandLine", "its name or path is too long")},
-    }};
-    const auto known = std::ranges::find(reasons, error, &std::pair<int, const char*>::first);
-    return ShareCommandLine::tr(known != reasons.end()
-                                    ? known->second
-                                    : QT_TRANSLATE_NOOP("ShareCommandLine", "it cannot be read"));
+    return plainReason(std::error_code(error, std::generic_category()))
+        .value_or(ShareCommandLine::tr("it cannot be read"));
 }
 
 // The last component of `path`, as the person knows the file.
