@@ -21,9 +21,6 @@ public:
     // Gives the signals their former actions back.
     ~EndingSignals();
 
-    // The signal that ended the event loop, if one did.
-    std::optional<int> received() const { return received_; }
-
     // Ends the process as the signal received would have, if one was; else returns.
     void endAsSignalled() const;
 

@@ -172,20 +172,28 @@ std::optional<Item> fileNamedAsText(const fs::path& path) {
     return found;
 }
 
-// The file, when it is there and may be read: a folder must also be opened to be copied.
-Item localFile(fs::path path) {
-    std::error_code unknown;
-    if (!fs::exists(path, unknown)) {
+// The file at `path`, whose status is `status`, when it is there and may be read: a folder must
+// also be opened to be copied.
+Item localFile(fs::path path, fs::file_status status) {
+    if (!fs::exists(status)) {
         std::optional<Item> named = fileNamedAsText(path);
         if (named && std::holds_alternative<LeftOut>(*named))
             return std::move(*named);
-        if (named)
+        if (named) {
             path = std::get<fs::path>(std::move(*named));
+            std::error_code unknown;
+            status = fs::status(path, unknown);
+        }
     }
-    const int access = fs::is_directory(path, unknown) ? R_OK | X_OK : R_OK;
+    const int access = fs::is_directory(status) ? R_OK | X_OK : R_OK;
     if (::access(path.c_str(), access) != 0)
         return LeftOut{nameOf(path), reason(errno)};
     return path;
+}
+
+Item localFile(const fs::path& path) {
+    std::error_code unknown;
+    return localFile(path, fs::status(path, unknown));
 }
 
 bool isFilePlace(const QUrl& url) {
@@ -268,12 +276,13 @@ Item readItem(const std::string& argument) {
         return StandardInput{};
     const fs::path path(argument);
     std::error_code unknown;
-    if (fs::exists(path, unknown))
-        return localFile(path);
+    const fs::file_status status = fs::status(path, unknown);
+    if (fs::exists(status))
+        return localFile(path, status);
     if (const QUrl url = urlFromBytes(QByteArray::fromStdString(argument));
         url.isValid() && !url.isRelative())
         return readURL(url);
-    return localFile(path);
+    return localFile(path, status);
 }
 
 void Attachments::append(Attachments more) {

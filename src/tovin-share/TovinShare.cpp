@@ -13,7 +13,6 @@
 #include <QClipboard>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <iostream>
