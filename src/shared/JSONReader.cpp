@@ -261,10 +261,8 @@ std::optional<std::string_view> numberText(JSONValue& value) {
 std::optional<std::string_view> stringValue(JSONValue& value) {
     // Most strings hold no escape: their text is read where it stands, and the value, left unread,
     // is stepped over by what reads on.
-    const std::string_view token = tokenOf(value);
-    if (token.size() >= 2 && token.front() == '"' && token.back() == '"') {
-        const std::string_view text = token.substr(1, token.size() - 2);
-        if (text.find('\\') == std::string_view::npos)
+    if (const std::string_view token = tokenOf(value); token.starts_with('"')) {
+        if (const std::optional<std::string_view> text = textAsWritten(token.data() + 1))
             return text;
     }
     std::string_view text;

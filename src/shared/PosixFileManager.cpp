@@ -1,12 +1,13 @@
 #include "shared/PosixFileManager.h"
 
+#include "shared/PathComponent.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
-#include <iterator>
 #include <linux/fs.h>
 #include <memory>
 #include <random>
@@ -171,30 +172,10 @@ void copyFile(int in, const struct stat& status, const fs::path& source,
         fail("cannot copy", source, destination);
 }
 
-// Whether the resolved path `inner` is `outer` or lies inside it.
-bool isWithin(const fs::path& inner, const fs::path& outer) {
-    return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first ==
-           outer.end();
-}
-
 // The text of a link in the folder `from` that leads to `to`, both relative to the top of a copy
 // (empty or "." for the top itself): up to where their paths part, then down.
 fs::path relativeLink(const fs::path& from, const fs::path& to) {
-    const auto parts = [](const fs::path& path) {
-        std::vector<fs::path> names;
-        std::copy_if(path.begin(), path.end(), std::back_inserter(names),
-                     [](const fs::path& name) { return !name.empty() && name != "."; });
-        return names;
-    };
-    const std::vector<fs::path> fromParts = parts(from), toParts = parts(to);
-    const auto [fromRest, toRest] =
-        std::mismatch(fromParts.begin(), fromParts.end(), toParts.begin(), toParts.end());
-    fs::path text;
-    for (auto up = fromRest; up != fromParts.end(); ++up)
-        text /= "..";
-    for (auto down = toRest; down != toParts.end(); ++down)
-        text /= *down;
-    return text.empty() ? fs::path(".") : text;
+    return to.lexically_relative(from).lexically_normal();
 }
 
 // The names in an open folder, "." and ".." aside. A listing that fails names the folder.

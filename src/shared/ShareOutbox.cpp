@@ -56,12 +56,6 @@ std::string freeName(const std::string& name, const std::set<std::string>& taken
     }
 }
 
-// Whether the resolved path `inner` is `outer` or lies inside it.
-bool isWithin(const fs::path& inner, const fs::path& outer) {
-    return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first ==
-           outer.end();
-}
-
 } // namespace
 
 std::vector<fs::path> ShareOutbox::PendingShare::attachmentURLs() const {
