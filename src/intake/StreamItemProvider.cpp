@@ -2,9 +2,9 @@
 
 #include "intake/FileURL.h"
 #include "intake/TypeRegistry.h"
+#include "shared/UTF8.h"
 
 #include <QMimeDatabase>
-#include <QStringDecoder>
 #include <QThreadPool>
 #include <QUrl>
 #include <algorithm>
@@ -56,13 +56,6 @@ bool isImage(const QMimeType& type) {
     return conformsTo(type.name().toStdString(), TypeIdentifier::image);
 }
 
-bool isUTF8(const std::string& bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text =
-        decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    return !decoder.hasError();
-}
-
 // Where the bytes go: memory while they may still be text, then a file once they cannot be.
 class Sink {
 public:
@@ -88,13 +81,13 @@ public:
             return write(bytes);
         buffer_.append(bytes);
         if (buffer_.size() > StreamItemProvider::textLimit ||
-            (buffer_.size() >= sniffSize && !isText(typeOfContent(buffer_))))
+            (buffer_.size() >= sniffSize && !isText(typeOfBuffer())))
             spill();
     }
 
     Content end() {
         if (!file_) {
-            if (buffer_.empty() || (isText(typeOfContent(buffer_)) && isUTF8(buffer_)))
+            if (buffer_.empty() || (isText(typeOfBuffer()) && detail::isUTF8(buffer_)))
                 return {std::string(TypeIdentifier::utf8PlainText),
                         QByteArray(buffer_.data(), static_cast<qsizetype>(buffer_.size()))};
             spill();
@@ -107,9 +100,20 @@ public:
     }
 
 private:
+    // The type of the bytes so far, judged once from the first of them that tell it, or from all
+    // while fewer have come.
+    QMimeType typeOfBuffer() {
+        if (judged_)
+            return *judged_;
+        QMimeType type = typeOfContent(buffer_);
+        if (buffer_.size() >= sniffSize)
+            judged_ = type;
+        return type;
+    }
+
     // The bytes cannot be text any longer: they go to a file named after their type.
     void spill() {
-        type_ = typeOfContent(buffer_);
+        type_ = typeOfBuffer();
         const fs::path named =
             fileManager_.temporaryDirectory() / ("tovin-share-" + uuidSource_.newUUID());
         if (isImage(type_)) {
@@ -135,6 +139,7 @@ private:
     FileManager& fileManager_;
     UUIDSource& uuidSource_;
     std::string buffer_;
+    std::optional<QMimeType> judged_;
     QMimeType type_;
     FileDescriptor file_;
     fs::path path_;
