@@ -1,6 +1,7 @@
 #include "sheet/ChatRowDelegate.h"
 
 #include "sheet/TextPrefix.h"
+#include "sheet/Trimmed.h"
 #include "sheet/TwoLineLabel.h"
 
 #include <QAbstractItemView>
@@ -17,10 +18,6 @@ namespace {
 constexpr int titleInset = 4;
 // More characters than a row of the sheet can show, however narrow they are.
 constexpr qsizetype shownLength = 512;
-
-bool isLineBreak(QChar c) {
-    return (c >= u'\n' && c <= u'\r') || c == u'\u0085' || c == u'\u2028' || c == u'\u2029';
-}
 
 QRect titleArea(const QStyleOptionViewItem& option) {
     return option.rect.adjusted(titleInset, 0, -titleInset, 0);

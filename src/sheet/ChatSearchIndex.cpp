@@ -34,40 +34,25 @@ bool isQuerySpace(QChar c) {
 
 } // namespace
 
-ChatSearchIndex::ChatSearchIndex(const std::vector<ChatListSnapshot::Entry>& chats) {
-    reserveFor(chats);
-    add(chats);
-}
-
 std::optional<ChatSearchIndex>
 ChatSearchIndex::prepare(const std::vector<ChatListSnapshot::Entry>& chats, std::stop_token stop) {
-    constexpr std::size_t step = 4096;
-    ChatSearchIndex index;
-    index.reserveFor(chats);
-    const std::span<const ChatListSnapshot::Entry> all(chats);
-    for (std::size_t first = 0; first < all.size(); first += step) {
-        if (stop.stop_requested())
-            return std::nullopt;
-        index.add(all.subspan(first, std::min(step, all.size() - first)));
-    }
-    return index;
-}
-
-// A title's key has no more UTF-16 code units than the title has UTF-8 bytes, but for the rare
-// letters whose lower case is longer.
-void ChatSearchIndex::reserveFor(const std::vector<ChatListSnapshot::Entry>& chats) {
+    // A title's key has no more UTF-16 code units than the title has UTF-8 bytes, but for the rare
+    // letters whose lower case is longer.
     std::size_t bytes = 0;
     for (const ChatListSnapshot::Entry& chat : chats)
         bytes += chat.title.size();
-    keys_.reserve(bytes);
-    ends_.reserve(chats.size());
-}
-
-void ChatSearchIndex::add(std::span<const ChatListSnapshot::Entry> chats) {
-    for (const ChatListSnapshot::Entry& chat : chats) {
-        appendSearchKey(keys_, chat.title);
-        ends_.push_back(keys_.size());
+    ChatSearchIndex index;
+    index.keys_.reserve(bytes);
+    index.ends_.reserve(chats.size());
+    // Checked for a stop every few thousand titles.
+    constexpr std::size_t step = 4096;
+    for (std::size_t i = 0; i < chats.size(); ++i) {
+        if (i % step == 0 && stop.stop_requested())
+            return std::nullopt;
+        appendSearchKey(index.keys_, chats[i].title);
+        index.ends_.push_back(index.keys_.size());
     }
+    return index;
 }
 
 std::u16string_view ChatSearchIndex::key(std::size_t position) const {

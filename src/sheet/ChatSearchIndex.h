@@ -6,7 +6,6 @@
 #include <QStringView>
 #include <cstddef>
 #include <optional>
-#include <span>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -21,12 +20,10 @@ namespace tovin {
 // canonically equivalent spellings match while accents stay significant.
 class ChatSearchIndex {
 public:
-    // Prepares every title of `chats`; the index does not refer to `chats` afterwards.
-    explicit ChatSearchIndex(const std::vector<ChatListSnapshot::Entry>& chats);
-
-    // The same on a thread that `stop` may ask to give up, which it does soon: no value then.
+    // Prepares every title of `chats`, the index then not referring to `chats`, unless `stop` asks
+    // it to give up, which it does soon: no value then. A stop token without a source never asks.
     static std::optional<ChatSearchIndex> prepare(const std::vector<ChatListSnapshot::Entry>& chats,
-                                                  std::stop_token stop);
+                                                  std::stop_token stop = {});
 
     // The positions in the indexed list, ascending, of the chats whose title's search key contains
     // `query`, which must itself be a search key, and not empty. A long list is searched in parts,
@@ -47,8 +44,6 @@ public:
 
 private:
     ChatSearchIndex() = default;
-    void reserveFor(const std::vector<ChatListSnapshot::Entry>& chats);
-    void add(std::span<const ChatListSnapshot::Entry> chats);
     std::u16string_view key(std::size_t position) const;
     std::vector<std::size_t> matchingIn(std::u16string_view query, std::size_t first,
                                         std::size_t end) const;

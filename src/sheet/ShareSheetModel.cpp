@@ -84,8 +84,7 @@ QString abbreviated(const QString& text) {
 }
 
 bool isCaptionSpace(QChar c) {
-    return (c >= u'\t' && c <= u'\r') || c == u'\u0085' || c == u'\u2028' || c == u'\u2029' ||
-           c.category() == QChar::Separator_Space;
+    return c == u'\t' || isLineBreak(c) || c.category() == QChar::Separator_Space;
 }
 
 } // namespace
@@ -105,9 +104,9 @@ ShareSheetModel::ShareSheetModel(std::shared_ptr<const Environment> environment,
     chatsAhead_ = chats.get_future();
     try {
         readingAhead_ = std::jthread([file = *file, fileManager = fileManager_,
-                                      begun = readingBegun_, chats = std::move(chats)]() mutable {
-            chats.set_value(begun->exchange(true) ? std::vector<ChatListSnapshot::Entry>()
-                                                  : ChatListSnapshot::read(file, *fileManager));
+                                      &begun = readingBegun_, chats = std::move(chats)]() mutable {
+            chats.set_value(begun.exchange(true) ? std::vector<ChatListSnapshot::Entry>()
+                                                 : ChatListSnapshot::read(file, *fileManager));
         });
     } catch (const std::system_error&) {
         // No thread to read on: loadChats() reads.
@@ -131,7 +130,7 @@ void ShareSheetModel::loadChats() {
 
 std::vector<ChatListSnapshot::Entry> ShareSheetModel::takeChats(const std::filesystem::path& file) {
     if (chatsAhead_.valid()) {
-        if (readingBegun_->exchange(true))
+        if (readingBegun_.exchange(true))
             return chatsAhead_.get();
         // The reading thread has not begun, as when no other core has been free for it: waiting
         // for it could take longer than the read.
@@ -152,7 +151,8 @@ void ShareSheetModel::applyFilter(const QString& searchText) {
         return;
     }
     if (!searchIndex_)
-        searchIndex_ = std::make_shared<const ChatSearchIndex>(*allChats_);
+        searchIndex_ =
+            std::make_shared<const ChatSearchIndex>(*ChatSearchIndex::prepare(*allChats_));
     showFiltered(searchIndex_->matching(query));
 }
 

@@ -132,8 +132,9 @@ private:
 
     std::shared_ptr<const Environment> environment_;
     std::shared_ptr<FileManager> fileManager_;
-    // Set by whichever begins reading first, the thread of Reading::ahead or loadChats().
-    std::shared_ptr<std::atomic<bool>> readingBegun_ = std::make_shared<std::atomic<bool>>(false);
+    // Set by whichever begins reading first, the thread of Reading::ahead or loadChats(); it
+    // outlives that thread, which is joined first.
+    std::atomic<bool> readingBegun_ = false;
     // What Reading::ahead reads, until loadChats() takes it.
     std::future<std::vector<ChatListSnapshot::Entry>> chatsAhead_;
     // Joined when the model goes, not before: loadChats() does not wait for a thread that has not

@@ -240,8 +240,6 @@ void ShareViewController::connectControls() {
     // the sheet's own, so that a focused button takes it first.
     connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, &cancelButton_,
             &QPushButton::click);
-    connect(&model_, &QAbstractItemModel::modelReset, this,
-            &ShareViewController::showChatsPlaceholder);
 
     connect(&model_, &ShareSheetModel::summaryChanged, &summaryLabel_, &TwoLineLabel::setWholeText);
     connect(&model_, &ShareSheetModel::errorLineChanged, &errorLabel_, &TwoLineLabel::setWholeText);

@@ -25,7 +25,6 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
-#include <map>
 #include <stdexcept>
 #include <thread>
 
