@@ -7,6 +7,7 @@
 #include <QString>
 #include <QUrl>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,12 +20,15 @@ class ValueItemProvider final : public ItemProvider {
 public:
     ValueItemProvider(std::string typeIdentifier, LoadedItem::Item item);
 
+    // The item that `make` makes on the worker thread, each time one is asked for.
+    ValueItemProvider(std::string typeIdentifier, std::function<LoadedItem::Item()> make);
+
     bool hasItemConformingTo(std::string_view typeIdentifier) const override;
     void loadItem(std::string_view typeIdentifier, ItemCompletion completion) const override;
 
 private:
     std::string typeIdentifier_;
-    LoadedItem::Item item_;
+    std::function<LoadedItem::Item()> make_;
 };
 
 // A local file, offered as its file URL; a relative path is taken from the current folder.
