@@ -1,6 +1,6 @@
 # A private desktop for the scripts that drive the real sheet (the demo, the screenshots, the
 # end-to-end test): a scratch folder, an X server and a session bus of their own, all gone at exit.
-# Sourced, not run. Defines $scratch; a script may define its own `fail` after sourcing this.
+# Sourced, not run. Defines $scratch; $fail_context, if set, names the case in `fail`'s line.
 
 scratch=$(mktemp -d)
 pids=
@@ -20,8 +20,12 @@ stop_at_exit() {
     pids="$1 $pids"
 }
 
+# Says why on standard error, with what the programs run in the scratch folder logged there.
 fail() {
-    echo "$(basename "$0"): $*" >&2
+    echo "$(basename "$0" .sh)${fail_context:+ ($fail_context)}: $*" >&2
+    for log in "$scratch"/*.err; do
+        [ -s "$log" ] && echo "--- $log" >&2 && cat "$log" >&2
+    done
     exit 1
 }
 

@@ -7,11 +7,6 @@ set -eu
 share=$1 host=$2 source=$3
 
 . "$source/scripts/desktop-session.sh"
-fail() {
-    echo "sheet-accessibility-test: $*" >&2
-    [ -s "$scratch/share.err" ] && cat "$scratch/share.err" >&2
-    exit 1
-}
 
 unset XDG_CURRENT_DESKTOP WAYLAND_DISPLAY QT_QPA_PLATFORM AT_SPI_BUS_ADDRESS
 private_home

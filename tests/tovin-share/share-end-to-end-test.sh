@@ -19,13 +19,7 @@ if [ "$mode" = sway ] && [ "$(id -u)" -eq 0 ]; then
 fi
 
 . "$source/scripts/desktop-session.sh"
-fail() {
-    echo "share-end-to-end-test ($mode): $*" >&2
-    for log in "$scratch"/*.err; do
-        [ -s "$log" ] && echo "--- $log" >&2 && cat "$log" >&2
-    done
-    exit 1
-}
+fail_context=$mode
 has() {
     grep -q -- "$2" "$1"
 }
