@@ -1,6 +1,7 @@
 #include "intake/StreamItemProvider.h"
 
 #include "intake/FileURL.h"
+#include "intake/TemporaryImageFile.h"
 #include "intake/TypeRegistry.h"
 #include "shared/UTF8.h"
 
@@ -114,8 +115,7 @@ private:
     // The bytes cannot be text any longer: they go to a file named after their type.
     void spill() {
         type_ = typeOfBuffer();
-        const fs::path named =
-            fileManager_.temporaryDirectory() / ("tovin-share-" + uuidSource_.newUUID());
+        const fs::path named = temporaryItemPath(fileManager_, uuidSource_);
         if (isImage(type_)) {
             path_ = named;
         } else {

@@ -75,12 +75,6 @@ private:
     std::error_code error_;
 };
 
-std::filesystem::path temporaryFile(FileManager& fileManager, UUIDSource& uuidSource,
-                                    std::string_view extension) {
-    return fileManager.temporaryDirectory() /
-           ("tovin-share-" + uuidSource.newUUID() + std::string(extension));
-}
-
 [[noreturn]] void throwWriteError(const std::filesystem::path& file, std::error_code error) {
     throw std::filesystem::filesystem_error("Could not write the temporary file", file, error);
 }
@@ -89,7 +83,7 @@ std::optional<QUrl> writePNGFile(const QImage& image, FileManager& fileManager,
                                  UUIDSource& uuidSource) {
     if (image.isNull())
         return std::nullopt;
-    const auto file = temporaryFile(fileManager, uuidSource, ".png");
+    const auto file = temporaryItemPath(fileManager, uuidSource, ".png");
     DescriptorDevice device(fileManager.createPrivateFile(file));
     const bool encoded = writePNG(image, device);
     if (!device.finish())
@@ -103,7 +97,7 @@ std::optional<QUrl> writePNGFile(const QImage& image, FileManager& fileManager,
 }
 
 QUrl writeBytes(const QByteArray& bytes, FileManager& fileManager, UUIDSource& uuidSource) {
-    const auto file = temporaryFile(fileManager, uuidSource, "");
+    const auto file = temporaryItemPath(fileManager, uuidSource);
     DescriptorDevice device(fileManager.createPrivateFile(file));
     if (device.write(bytes) != bytes.size() || !device.finish())
         throwWriteError(file, device.error());
@@ -111,6 +105,12 @@ QUrl writeBytes(const QByteArray& bytes, FileManager& fileManager, UUIDSource& u
 }
 
 } // namespace
+
+std::filesystem::path temporaryItemPath(FileManager& fileManager, UUIDSource& uuidSource,
+                                        std::string_view extension) {
+    return fileManager.temporaryDirectory() /
+           ("tovin-share-" + uuidSource.newUUID() + std::string(extension));
+}
 
 std::optional<QUrl> writeTemporaryImageFile(const LoadedItem::Item& item, FileManager& fileManager,
                                             UUIDSource& uuidSource) {

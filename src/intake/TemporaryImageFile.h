@@ -5,9 +5,16 @@
 #include "shared/UUIDSource.h"
 
 #include <QUrl>
+#include <filesystem>
 #include <optional>
+#include <string_view>
 
 namespace tovin {
+
+// A new name in the temporary folder for what this run writes there: "tovin-share-<UUID>" and
+// `extension`.
+std::filesystem::path temporaryItemPath(FileManager& fileManager, UUIDSource& uuidSource,
+                                        std::string_view extension = {});
 
 // Turns an image held in memory into a file of the temporary folder and returns the file's URL:
 // an image becomes "tovin-share-<UUID>.png", a lossless PNG (see `writePNG`); bytes become
