@@ -121,6 +121,18 @@ inline bool inMemory(const std::filesystem::path& folder) {
     return ::statfs(folder.c_str(), &status) == 0 && status.f_type == TMPFS_MAGIC;
 }
 
+// The arguments of a benchmark that times writing to a disk: a scratch folder in memory would
+// time no disk, so it ends the program with a line that says so.
+inline Arguments parseDiskArguments(int argc, char** argv, int defaultRounds) {
+    Arguments arguments = parseArguments(argc, argv, defaultRounds);
+    if (inMemory(arguments.folder)) {
+        std::fprintf(stderr, "%s is in memory (tmpfs): give a folder on a disk\n",
+                     arguments.folder.c_str());
+        std::exit(2);
+    }
+    return arguments;
+}
+
 // Removes what a benchmark made in its scratch folder, whatever happened: gigabytes are not left
 // behind. The removal is flushed to disk, so that it does not slow the next benchmark down.
 inline void removeAll(const std::filesystem::path& folder,

@@ -61,12 +61,8 @@ void copyAndFlush(const fs::path& source, const fs::path& destination) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const bench::Arguments arguments = bench::parseArguments(argc, argv, 9);
+    const bench::Arguments arguments = bench::parseDiskArguments(argc, argv, 9);
     const fs::path& folder = arguments.folder;
-    if (bench::inMemory(folder)) {
-        std::fprintf(stderr, "%s is in memory (tmpfs): give a folder on a disk\n", folder.c_str());
-        return 2;
-    }
     const fs::path source = folder / "attachment.bin";
     const fs::path copy = folder / "copy.bin";
     const auto fileManager = std::make_shared<PosixFileManager>();

@@ -39,12 +39,8 @@ void warm(const fs::path& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const bench::Arguments arguments = bench::parseArguments(argc, argv, 5);
+    const bench::Arguments arguments = bench::parseDiskArguments(argc, argv, 5);
     const fs::path& scratch = arguments.folder;
-    if (bench::inMemory(scratch)) {
-        std::fprintf(stderr, "%s is in memory (tmpfs): give a folder on a disk\n", scratch.c_str());
-        return 2;
-    }
     const fs::path source = scratch / "folder";
     const auto fileManager = std::make_shared<PosixFileManager>();
     const ShareOutbox outbox(scratch / "outbox", fileManager);
